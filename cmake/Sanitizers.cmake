@@ -1,0 +1,11 @@
+# Sanitizers apply to the whole build so libraries and tests agree on their runtime.
+if(PIXHOARD_SANITIZE)
+  foreach(san IN LISTS PIXHOARD_SANITIZE)
+    list(APPEND _pxh_san_flags -fsanitize=${san})
+  endforeach()
+  add_compile_options(${_pxh_san_flags} -fno-omit-frame-pointer)
+  add_link_options(${_pxh_san_flags})
+  if("undefined" IN_LIST PIXHOARD_SANITIZE)
+    add_compile_options(-fno-sanitize-recover=undefined)
+  endif()
+endif()

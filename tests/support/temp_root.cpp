@@ -1,0 +1,40 @@
+#include "support/temp_root.h"
+
+#include <QDir>
+#include <QFile>
+#include <cstdlib>
+
+namespace pxh::test {
+
+TempRoot::TempRoot() : FPath(FDir.path()) {
+    for (const char* sub : {"home", "runtime", "data", "config", "cache", "bin", "xdg"})
+        QDir().mkpath(FPath + "/" + sub);
+    QFile::setPermissions(runtime(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+QProcessEnvironment TempRoot::environment() const {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", home());
+    env.insert("XDG_RUNTIME_DIR", runtime());
+    env.insert("XDG_DATA_HOME", data());
+    env.insert("XDG_CONFIG_HOME", config());
+    env.insert("XDG_CACHE_HOME", cache());
+    env.insert("XDG_CONFIG_DIRS", FPath + "/xdg");
+    env.insert("XDG_DATA_DIRS", "/usr/local/share:/usr/share");
+    env.insert("PATH", bin() + ":" + env.value("PATH"));
+    env.insert("LANG", "C.UTF-8");
+    env.insert("TZ", "UTC");
+    return env;
+}
+
+void TempRoot::applyToThisProcess() const {
+    const QProcessEnvironment env = environment();
+    for (const char* key : {"HOME", "XDG_RUNTIME_DIR", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME",
+                            "XDG_CONFIG_DIRS"})
+        qputenv(key, env.value(key).toUtf8());
+}
+
+QString SourceDir() { return qEnvironmentVariable("PIXHOARD_SOURCE_DIR"); }
+QString BinDir() { return qEnvironmentVariable("PIXHOARD_BIN_DIR"); }
+
+} // namespace pxh::test
