@@ -1,10 +1,25 @@
-# pixhoard_test(NAME n LABEL unit|forms|desktop|e2e SOURCES ... LIBS ...)
-# One GoogleTest binary per call, discovered by CTest with its label.
+# pixhoard_test(NAME n LABEL unit|forms|desktop|e2e[;threads] SOURCES ... LIBS ... [TIMEOUT s])
+# One GoogleTest binary per call, discovered by CTest with its label. Tests marked "threads" also
+# build in the ThreadSanitizer preset, which builds nothing else (target pixhoard_thread_tests).
 find_package(GTest REQUIRED)
 include(GoogleTest)
+add_custom_target(pixhoard_thread_tests)
+set(PIXHOARD_TSAN OFF)
+if("thread" IN_LIST PIXHOARD_SANITIZE)
+  set(PIXHOARD_TSAN ON)
+endif()
 
 function(pixhoard_test)
-  cmake_parse_arguments(ARG "" "NAME;LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "NAME;TIMEOUT" "LABEL;SOURCES;LIBS" ${ARGN})
+  set(_threads OFF)
+  if("threads" IN_LIST ARG_LABEL)
+    set(_threads ON)
+    list(REMOVE_ITEM ARG_LABEL threads)
+  endif()
+  list(GET ARG_LABEL 0 _label)
+  if(PIXHOARD_TSAN AND NOT _threads)
+    return()
+  endif()
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 120)
   endif()
@@ -12,11 +27,15 @@ function(pixhoard_test)
   target_link_libraries(${ARG_NAME} PRIVATE ${ARG_LIBS} pixhoard_testsupport GTest::gtest GTest::gmock
                         pixhoard_warnings)
   target_precompile_headers(${ARG_NAME} PRIVATE ${PIXHOARD_PCH_CORE} <gtest/gtest.h>)
-  set(_env "PIXHOARD_SOURCE_DIR=${PROJECT_SOURCE_DIR}" "PIXHOARD_BIN_DIR=${CMAKE_BINARY_DIR}/bin")
-  if(ARG_LABEL STREQUAL "forms")
-    list(APPEND _env "QT_QPA_PLATFORM=offscreen")
+  if(_threads)
+    add_dependencies(pixhoard_thread_tests ${ARG_NAME})
+  endif()
+  # One variable only: a list would not survive test discovery. The folders come compiled in.
+  set(_env "PIXHOARD_TEST_LABEL=${_label}")
+  if(_label STREQUAL "forms" OR _label STREQUAL "unit")
+    set(_env "QT_QPA_PLATFORM=offscreen")
   endif()
   gtest_discover_tests(${ARG_NAME}
     DISCOVERY_TIMEOUT 60
-    PROPERTIES LABELS ${ARG_LABEL} TIMEOUT ${ARG_TIMEOUT} ENVIRONMENT "${_env}")
+    PROPERTIES LABELS ${_label} TIMEOUT ${ARG_TIMEOUT} ENVIRONMENT "${_env}")
 endfunction()

@@ -34,7 +34,7 @@ void TempRoot::applyToThisProcess() const {
         qputenv(key, env.value(key).toUtf8());
 }
 
-QString SourceDir() { return qEnvironmentVariable("PIXHOARD_SOURCE_DIR"); }
-QString BinDir() { return qEnvironmentVariable("PIXHOARD_BIN_DIR"); }
+QString SourceDir() { return qEnvironmentVariable("PIXHOARD_SOURCE_DIR", QStringLiteral(PIXHOARD_SOURCE_DIR)); }
+QString BinDir() { return qEnvironmentVariable("PIXHOARD_BIN_DIR", QStringLiteral(PIXHOARD_BIN_DIR)); }
 
 } // namespace pxh::test
