@@ -1,1 +1,77 @@
-int main() { return 0; }
+// The program's entry: the command line, the instance test, then the application.
+#include "core/application.h"
+#include "core/command_line.h"
+#include "core/platform_services.h"
+#include "platform/app_forms.h"
+#include "platform/platform_linux.h"
+#include "platform/single_instance.h"
+
+#include <QApplication>
+#include <QDir>
+#include <csignal>
+#include <cstdio>
+
+using namespace pxh;
+
+int main(int argc, char** argv) {
+    // A log or file that may not grow must fail its write, not end the program.
+    std::signal(SIGXFSZ, SIG_IGN);
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    const TCommandLine commandLine = ParseCommandLine(arguments);
+    switch (commandLine.Action) {
+    case TCommandLine::TAction::caHelp:
+        std::fputs(qPrintable(CommandLineHelp()), stdout);
+        return 0;
+    case TCommandLine::TAction::caVersion:
+        std::puts(qPrintable(VersionText()));
+        return 0;
+    case TCommandLine::TAction::caError:
+        std::fprintf(stderr, "pixhoard: %s\n%s", qPrintable(commandLine.Error), qPrintable(CommandLineHelp()));
+        return 2;
+    case TCommandLine::TAction::caRun:
+        break;
+    }
+
+    // The instance test runs before any Qt application object: a second instance never opens the
+    // display and writes no log.
+    auto instance = std::make_shared<TSingleInstance>();
+    if (instance->Acquire() == TInstanceRole::irSecond) {
+        if (commandLine.Arguments.isEmpty())
+            return 0;
+        const THandOver handOver{commandLine.Origin, QDir::currentPath(),
+                                 qEnvironmentVariable("DESKTOP_STARTUP_ID"), commandLine.Arguments};
+        switch (instance->SendToFirst(handOver)) {
+        case TSingleInstance::TSendResult::srDelivered:
+            return 0;
+        case TSingleInstance::TSendResult::srNoAck:
+            std::fputs("pixhoard: the running instance did not answer\n", stderr);
+            return 1;
+        case TSingleInstance::TSendResult::srBecameFirst:
+            break;
+        }
+    }
+
+    QApplication qtApp(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    auto platform = std::make_shared<TPXHPlatformLinux>(instance);
+    platform->SetOwnOrigin(commandLine.Origin);
+    TPlatformServices::Register(platform);
+
+    TAppForms forms;
+    TPixhoardApplication::TOptions options;
+    options.Arguments = commandLine.Arguments;
+    options.Origin = commandLine.Origin;
+    options.OnLoggerReady = [instance] {
+        instance->Listen([](THandOver AHandOver) { HandOverQueue().Push(std::move(AHandOver)); });
+    };
+    int status = 0;
+    {
+        TPixhoardApplication application(forms, std::move(options));
+        status = application.Run();
+    }
+    TPlatformServices::Clear();
+    return status;
+}
