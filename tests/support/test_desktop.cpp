@@ -23,7 +23,10 @@ TestDesktop::TestDesktop(TOptions AOptions) {
     const int writeEnd = fds[1];
     // The server writes its display number to the inherited descriptor once it accepts clients.
     FServer->setChildProcessModifier([writeEnd] {
-        ::dup2(writeEnd, 3);
+        if (writeEnd == 3)
+            ::fcntl(3, F_SETFD, 0);
+        else
+            ::dup2(writeEnd, 3);
     });
     FServer->start("Xvfb", {"-displayfd", "3", "-screen", "0",
                             QStringLiteral("%1x%2x24").arg(AOptions.Width).arg(AOptions.Height), "-nolisten",
