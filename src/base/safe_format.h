@@ -14,15 +14,24 @@ namespace pxh {
 // pattern whose conversions disagree with the arguments is refused instead of misformatted.
 class TFormatArg {
 public:
-    TFormatArg(int v) : FValue(std::int64_t{v}) {}
-    TFormatArg(long v) : FValue(std::int64_t{v}) {}
-    TFormatArg(long long v) : FValue(std::int64_t{v}) {}
-    TFormatArg(unsigned v) : FValue(std::uint64_t{v}) {}
-    TFormatArg(unsigned long v) : FValue(std::uint64_t{v}) {}
-    TFormatArg(unsigned long long v) : FValue(std::uint64_t{v}) {}
-    TFormatArg(double v) : FValue(v) {}
-    TFormatArg(const QString& v) : FValue(v) {}
-    TFormatArg(const char* v) : FValue(QString::fromUtf8(v)) {}
+    TFormatArg(int v)
+        : FValue(std::int64_t{v}) {}
+    TFormatArg(long v)
+        : FValue(std::int64_t{v}) {}
+    TFormatArg(long long v)
+        : FValue(std::int64_t{v}) {}
+    TFormatArg(unsigned v)
+        : FValue(std::uint64_t{v}) {}
+    TFormatArg(unsigned long v)
+        : FValue(std::uint64_t{v}) {}
+    TFormatArg(unsigned long long v)
+        : FValue(std::uint64_t{v}) {}
+    TFormatArg(double v)
+        : FValue(v) {}
+    TFormatArg(const QString& v)
+        : FValue(v) {}
+    TFormatArg(const char* v)
+        : FValue(QString::fromUtf8(v)) {}
 
     using Value = std::variant<std::int64_t, std::uint64_t, double, QString>;
     const Value& value() const { return FValue; }
@@ -31,12 +40,17 @@ private:
     Value FValue;
 };
 
-// Supports %s %d %i %u %x %X %f %g %e %% with flags "-" and "0", a width and a precision, and the
-// "%n:s" index form. Returns nullopt when the pattern is malformed, an argument is missing or
-// surplus, or a conversion does not fit its argument's type.
+// Supports %s %d %i %u %x %X %f %g %e %% with flags "-" and "0", a width and a precision (at most 512),
+// and the "%n:s" index form (0-based; a following plain conversion takes argument n + 1).
+// Kinds: %d %i %u %x %X take integers only (%u %x %X no negative ones); %f %g %e take floating point
+// or integers; %s takes text, and numbers too (integers in decimal, floating point in its shortest
+// exact form), so that a log line never fails over a number. Returns nullopt when the pattern is
+// malformed, an argument is missing or never used, or a conversion does not fit its argument.
 std::optional<QString> SafeFormat(QStringView pattern, std::span<const TFormatArg> args);
 
-// Whether two patterns take the same arguments (number and kinds), e.g. a translation and its original.
+// Whether two patterns take the same arguments, e.g. a translation and its original: the same number,
+// and each argument under the same conversion kinds (text, integer, floating point). A malformed
+// pattern matches nothing.
 bool SameFormatArguments(QStringView a, QStringView b);
 
 } // namespace pxh
