@@ -2,6 +2,7 @@
 #include "base/localizer.h"
 #include "language_fixture.h"
 
+#include <QFileInfo>
 #include <gtest/gtest.h>
 #include <stdexcept>
 
@@ -114,6 +115,14 @@ TEST(LanguageList, RefreshAddsOnlyNewLocalesAndEarlierFoldersWin) {
     EXPECT_THROW(list.Item(2), std::out_of_range);
     EXPECT_THROW(list.Item(-1), std::out_of_range);
     EXPECT_EQ(list.AddItem(1049, "Other", "/x.lng"), list.Item(1));
+}
+
+TEST(LanguageList, DefaultFoldersAreBesideTheExecutable) {
+    const QStringList folders = DefaultLanguageFolders();
+    ASSERT_EQ(folders.size(), 2);
+    EXPECT_EQ(QFileInfo(folders[0]).absolutePath(), QFileInfo(test::BinDir()).canonicalFilePath());
+    EXPECT_EQ(QFileInfo(folders[0]).fileName(), "Lngs");
+    EXPECT_TRUE(folders[1].endsWith("/share/pixhoard/Lngs"));
 }
 
 class LocalizerTest : public ::testing::Test {
