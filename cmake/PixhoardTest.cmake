@@ -1,5 +1,5 @@
 # pixhoard_test(NAME n LABEL unit|forms|desktop|e2e[;threads] SOURCES ... LIBS ... [TIMEOUT s])
-# One GoogleTest binary per call, discovered by CTest with its label. Tests marked "threads" also
+# One GoogleTest binary per call (gtest_main unless the test defines main), discovered by CTest with its label. Tests marked "threads" also
 # build in the ThreadSanitizer preset, which builds nothing else (target pixhoard_thread_tests).
 find_package(GTest REQUIRED)
 include(GoogleTest)
@@ -24,7 +24,7 @@ function(pixhoard_test)
     set(ARG_TIMEOUT 120)
   endif()
   add_executable(${ARG_NAME} ${ARG_SOURCES})
-  target_link_libraries(${ARG_NAME} PRIVATE ${ARG_LIBS} pixhoard_testsupport GTest::gtest GTest::gmock
+  target_link_libraries(${ARG_NAME} PRIVATE ${ARG_LIBS} pixhoard_testsupport GTest::gtest GTest::gmock GTest::gtest_main
                         pixhoard_warnings)
   target_precompile_headers(${ARG_NAME} PRIVATE ${PIXHOARD_PCH_CORE} <gtest/gtest.h>)
   if(_threads)
