@@ -79,19 +79,20 @@ public:
         return FItems;
     }
 
-    // Both walks hold the lock throughout; the lock is recursive, so the callback may use the list.
-    void ForEachObject(const std::function<void(const TItemPtr&)>& AProc) const {
+    // Holds the lock throughout; the lock is recursive, so the callback may use the list. A callback
+    // returning bool stops the walk at the first item for which it is true and ForEachObject returns
+    // that item (an empty pointer when there is none); a void callback visits every item.
+    template <class F> auto ForEachObject(F&& AFunc) const {
         TLockGuard Guard(*this);
-        for (const TItemPtr& Entry : FItems)
-            AProc(Entry);
-    }
-    // Stops at the first item for which AFunc is true and returns it; otherwise an empty pointer.
-    TItemPtr ForEachObject(const std::function<bool(const TItemPtr&)>& AFunc) const {
-        TLockGuard Guard(*this);
-        for (const TItemPtr& Entry : FItems)
-            if (AFunc(Entry))
-                return Entry;
-        return {};
+        if constexpr (std::is_same_v<std::invoke_result_t<F&, const TItemPtr&>, bool>) {
+            for (const TItemPtr& Entry : FItems)
+                if (AFunc(Entry))
+                    return Entry;
+            return TItemPtr();
+        } else {
+            for (const TItemPtr& Entry : FItems)
+                AFunc(Entry);
+        }
     }
 
     void Clear() override {

@@ -215,8 +215,8 @@ public:
     }
 
     template <class F>
-    requires std::is_member_object_pointer_v<F> TPersistClassBuilder& Prop(const QString& AName, F AField,
-                                                                           TPersistValueAttribute AAttr) {
+    requires std::is_member_object_pointer_v<F> TPersistClassBuilder &&
+        Prop(const QString& AName, F AField, TPersistValueAttribute AAttr) {
         using V = std::remove_cvref_t<std::invoke_result_t<F, const C&>>;
         return Add<V>(
             AName, std::move(AAttr),
@@ -227,7 +227,7 @@ public:
     }
 
     template <class G, class S>
-    TPersistClassBuilder& Prop(const QString& AName, G AGetter, S ASetter, TPersistValueAttribute AAttr) {
+    TPersistClassBuilder&& Prop(const QString& AName, G AGetter, S ASetter, TPersistValueAttribute AAttr) {
         using V = std::remove_cvref_t<std::invoke_result_t<G, const C&>>;
         auto Get = [AGetter](const TInterfacedObjectKVB& AObj) { return std::invoke(AGetter, Self(AObj)); };
         if constexpr (std::is_null_pointer_v<S>) {
@@ -247,7 +247,7 @@ private:
     static C& Self(TInterfacedObjectKVB& AObj) { return static_cast<C&>(AObj); }
 
     template <class V, class G, class S>
-    TPersistClassBuilder& Add(const QString& AName, TPersistValueAttribute AAttr, G AGet, S ASet) {
+    TPersistClassBuilder&& Add(const QString& AName, TPersistValueAttribute AAttr, G AGet, S ASet) {
         TPersistProperty Prop{AName, std::move(AAttr), persist_detail::KindOf<V>(), {}, {}, {}, {}};
         if constexpr (std::is_enum_v<V>)
             Prop.Identifiers = EnumIdentifiers(V{});
@@ -261,7 +261,7 @@ private:
         if constexpr (!std::is_null_pointer_v<S>)
             Prop.Set = std::move(ASet);
         FProps.push_back(std::move(Prop));
-        return *this;
+        return std::move(*this);
     }
 
     TPersistObjectAttribute FAttr;

@@ -30,15 +30,15 @@ namespace pxh {
 
 // ---- Executable and version
 
+// Without an application object (tools, tests) the kernel's link to the executable answers.
 QString AppPath() {
-    return QCoreApplication::applicationFilePath();
+    if (QCoreApplication::instance())
+        return QCoreApplication::applicationFilePath();
+    return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
 }
 
 QString AppFolder() {
-    QString Folder = QCoreApplication::applicationDirPath();
-    if (Folder.isEmpty())
-        Folder = QDir::currentPath();
-    return IncludeTrailingChar(Folder);
+    return IncludeTrailingChar(QFileInfo(AppPath()).absolutePath());
 }
 
 TVersion GetFileVersion(const QString& APath) {
