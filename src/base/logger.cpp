@@ -86,12 +86,8 @@ TZRLogger::TZRLogger(const QString& APath, const QString& AName, bool AReCreate,
     const QDateTime now = Now();
     FLastCheckDate = now.date();
     QDir().mkpath(FPath);
-    FFileOpened = OpenFile(AReCreate, now);
-    if (!FFileOpened)
-        return;
-    OutMessage(0, TLogMsgType::lmtInfo,
-               QStringLiteral("---------- Started: %1 ----------").arg(DateText(now.date())));
-    WriteLevelBanner("---------- Log Level: ", FLevel.load());
+    OpenAndAnnounce(AReCreate, now,
+                    QStringLiteral("---------- Started: %1 ----------").arg(DateText(now.date())));
 }
 
 TZRLogger::~TZRLogger() {
@@ -201,11 +197,14 @@ void TZRLogger::Rotate(const QDateTime& ANow) {
         }
     }
     // A file that could not be moved is continued, never truncated.
-    FFileOpened = OpenFile(moved, ANow);
+    OpenAndAnnounce(moved, ANow, QStringLiteral("---------- Log Continue: %1 ").arg(DateText(ANow.date())));
+}
+
+void TZRLogger::OpenAndAnnounce(bool AReCreate, const QDateTime& ANow, const QString& AFirstBanner) {
+    FFileOpened = OpenFile(AReCreate, ANow);
     if (!FFileOpened)
         return;
-    OutMessage(0, TLogMsgType::lmtInfo,
-               QStringLiteral("---------- Log Continue: %1 ").arg(DateText(ANow.date())));
+    OutMessage(0, TLogMsgType::lmtInfo, AFirstBanner);
     WriteLevelBanner("---------- Log Level: ", FLevel.load());
 }
 

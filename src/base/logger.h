@@ -84,6 +84,8 @@ private:
     QString DateText(const QDate& ADate) const;
     QString CurrentFileName(const QDateTime& ANow) const;
     bool OpenFile(bool AReCreate, const QDateTime& ANow) noexcept;
+    // Opens the file and, when it opened, writes AFirstBanner and the level banner.
+    void OpenAndAnnounce(bool AReCreate, const QDateTime& ANow, const QString& AFirstBanner);
     void Rotate(const QDateTime& ANow);
     std::optional<QString> MoveToBackup(const QDateTime& ANow);
     std::int64_t Write(const QByteArray& ABytes) noexcept;
