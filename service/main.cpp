@@ -68,7 +68,8 @@ int StopRunning(const fs::path& ADataDir, int APort) {
     }
     ::kill(pid, SIGTERM);
     for (int i = 0; i < 200; ++i) {
-        if (::kill(pid, 0) != 0)
+        // A zombie has no program any more: it is stopped, only not yet reaped by its parent.
+        if (::kill(pid, 0) != 0 || !IsService(pid))
             return 0;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }

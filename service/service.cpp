@@ -330,6 +330,8 @@ struct TService::TImpl {
         const bool read = AReader(
             [&](const httplib::MultipartFormData& AHeader) {
                 AParts.CloseFiles();
+                if (refusal)
+                    return true;
                 TPart part;
                 part.Name = AHeader.name;
                 part.FileName = AHeader.filename;
@@ -356,11 +358,14 @@ struct TService::TImpl {
                 ABodySize += int64_t(ALength);
                 if (AParts.Parts.empty())
                     return false;
+                // After a size refusal the rest is read and dropped, so the client gets to read the reply.
+                if (refusal)
+                    return true;
                 auto& part = AParts.Parts.back();
                 if (part.IsFile) {
                     if (part.Size + int64_t(ALength) > fileCap) {
                         refusal = TRefusal{413, "guest_limit"};
-                        return false;
+                        return true;
                     }
                     for (size_t done = 0; done < ALength;) {
                         const ssize_t n = ::write(part.Fd, AData + done, ALength - done);
@@ -374,7 +379,7 @@ struct TService::TImpl {
                 } else {
                     if (part.Value.size() + ALength > Settings.TextFieldCap) {
                         refusal = TRefusal{413, "field_too_large"};
-                        return false;
+                        return true;
                     }
                     part.Value.append(AData, ALength);
                 }
