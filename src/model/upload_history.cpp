@@ -164,21 +164,18 @@ QString TUploadHistory::FileName() const {
 
 namespace {
 
-// The entries of a document, also of one whose parse stopped early: a "HistoryItem" counts as
-// readable when its closing tag lies before the point where the parse stopped.
+// The entries of a document, also of one whose parse stopped early: there a "HistoryItem" counts as
+// readable when its own closing tag follows it in the data (entry texts cannot hold that tag unescaped).
 std::vector<pugi::xml_node> ReadableItems(const pugi::xml_document& ADoc, const QByteArray& AData,
                                           const pugi::xml_parse_result& AResult) {
+    static constexpr char CClose[] = "</HistoryItem>";
     std::vector<pugi::xml_node> Items;
     const pugi::xml_node List = ADoc.child("History").child("Items");
     for (pugi::xml_node Node = List.first_child(); Node; Node = Node.next_sibling()) {
         if (Node.type() != pugi::node_element)
             continue;
-        if (!AResult) {
-            const qsizetype Start = static_cast<qsizetype>(Node.offset_debug());
-            const qsizetype Close = AData.indexOf("</HistoryItem>", Start);
-            if (Start < 0 || Close < 0 || Close + 14 > static_cast<qsizetype>(AResult.offset))
-                break;
-        }
+        if (!AResult && AData.indexOf(CClose, static_cast<qsizetype>(Node.offset_debug())) < 0)
+            break;
         Items.push_back(Node);
     }
     return Items;
