@@ -215,8 +215,8 @@ public:
     }
 
     template <class F>
-    requires std::is_member_object_pointer_v<F> TPersistClassBuilder &&
-        Prop(const QString& AName, F AField, TPersistValueAttribute AAttr) {
+    TPersistClassBuilder&& Prop(const QString& AName, F AField, TPersistValueAttribute AAttr) {
+        static_assert(std::is_member_object_pointer_v<F>, "a field, or a getter with a setter");
         using V = std::remove_cvref_t<std::invoke_result_t<F, const C&>>;
         return Add<V>(
             AName, std::move(AAttr),
