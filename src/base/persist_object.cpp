@@ -4,6 +4,7 @@
 #include "base/atomic_file.h"
 #include "base/interfaced_object_list.h"
 #include "base/logger.h"
+#include "base/system_utils.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -48,11 +49,7 @@ bool SameName(const char* AElementName, const QString& AName) {
     return Q(AElementName).compare(AName, Qt::CaseInsensitive) == 0;
 }
 
-// Days since 1899-12-30 are the old numeric form; that instant itself is the zero date-time.
-const QDateTime& DateTimeZero() {
-    static const QDateTime Zero(QDate(1899, 12, 30), QTime(0, 0));
-    return Zero;
-}
+// Days since the zero date-time are the old numeric form.
 constexpr const char* DateTimeFormat = "yyyy-MM-dd HH:mm:ss";
 
 QString JoinLines(const QStringList& ALines) {

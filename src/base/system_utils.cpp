@@ -256,12 +256,12 @@ bool HasFreeSpace(const QString& APath) {
 
 // ---- Texts
 
-namespace {
-
 const QDateTime& DateTimeZero() {
     static const QDateTime Zero(QDate(1899, 12, 30), QTime(0, 0));
     return Zero;
 }
+
+namespace {
 
 struct TCodeDeleter {
     void operator()(pcre2_code* ACode) const { pcre2_code_free(ACode); }

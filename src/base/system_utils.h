@@ -73,6 +73,10 @@ bool HasFreeSpace(const QString& APath);
 
 // ---- Texts
 
+// The zero date-time, 1899-12-30 00:00 local time: stored texts of that instant read back as the
+// null QDateTime, which stands for "none" everywhere.
+const QDateTime& DateTimeZero();
+
 // "yyyy-MM-dd HH:mm" in digits and "-"/":" whatever the locale; the zero (null) date-time gives
 // "1899-12-30 00:00".
 QString DateTimeToXMLText(const QDateTime& AValue);
