@@ -918,6 +918,14 @@ void TService::Start() {
             }
             TImpl::Xml(res, 500, ErrorXml(TLanguage::lEnglish, "server_error"));
         });
+    server.set_pre_routing_handler([](const httplib::Request& req, httplib::Response&) {
+        // A request without Content-Length or chunking has no body (RFC 9112, 6.3); httplib would wait for
+        // one until the connection closes. The request object is the server's own, not a const one.
+        if ((req.method == "PUT" || req.method == "POST" || req.method == "PATCH") &&
+            !req.has_header("Content-Length") && !req.has_header("Transfer-Encoding"))
+            const_cast<httplib::Request&>(req).set_header("Content-Length", "0");
+        return httplib::Server::HandlerResponse::Unhandled;
+    });
     server.set_error_handler([](const httplib::Request&, httplib::Response& res) {
         if (res.body.empty())
             res.set_content(HtmlPage(std::to_string(res.status), "<p>" + std::to_string(res.status) + "</p>"),

@@ -364,8 +364,8 @@ fs::path TUploadStore::ClaimIntakeFile(const std::string& AName) {
 void TUploadStore::Sweep(int64_t AReservationSeconds, int64_t AClaimSeconds) {
     const int64_t now = Now();
     std::error_code error;
-    const auto claimLimit = fs::file_time_type::clock::now() - std::chrono::seconds(AClaimSeconds) -
-                            std::chrono::seconds(FClockOffset.load());
+    const auto claimLimit = fs::file_time_type::clock::now() + std::chrono::seconds(FClockOffset.load()) -
+                            std::chrono::seconds(AClaimSeconds);
     for (const auto& entry : fs::directory_iterator(IntakeReceived(), error))
         if (entry.last_write_time(error) < claimLimit)
             fs::remove(entry.path(), error);

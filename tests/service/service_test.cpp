@@ -621,5 +621,138 @@ TEST(ServiceTest, SocialLoginGivesAnAppPasswordThatSignsIn) {
     EXPECT_EQ(check.Status, 200);
 }
 
+// Runs an ftplib session against the intake; prints one word per step: "ok" or the FTP reply code.
+QStringList IntakeSession(int APort) {
+    const char* script = R"(
+import ftplib, io, sys, time
+f = ftplib.FTP()
+f.connect('127.0.0.1', int(sys.argv[1]), timeout=20)
+f.login('pixhoard', 'pebbleton')
+def step(action):
+    try:
+        action()
+        return 'ok'
+    except ftplib.all_errors as error:
+        return str(error)[:3]
+data = lambda: io.BytesIO(b'x' * 1000)
+out = [
+    step(lambda: f.storbinary('STOR /incoming/evil.txt', data())),
+    step(lambda: f.storbinary('STOR /clip1.uploaded2', data())),
+    step(lambda: f.storbinary('STOR /incoming/clip2.uploaded2', data())),
+    step(lambda: f.nlst('/incoming')),
+    step(lambda: f.retrbinary('RETR /incoming/clip2.uploaded2', lambda b: None)),
+    step(lambda: f.storbinary('APPE /incoming/clip3.uploaded2', data())),
+    step(lambda: f.sendcmd('REST 10')),
+    step(lambda: f.sendcmd('DELE /received/clip2.uploaded2')),
+]
+# A transfer whose control connection dies before the data ends is incomplete.
+conn = f.transfercmd('STOR /incoming/clip5.uploaded2')
+conn.sendall(b'y' * 5000)
+f.sock.shutdown(2)
+f.close()
+time.sleep(0.5)
+conn.close()
+print(' '.join(out))
+)";
+    QProcess python;
+    python.start("/usr/bin/python3", {"-c", script, QString::number(APort)});
+    EXPECT_TRUE(python.waitForFinished(60000));
+    EXPECT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
+    return QString::fromUtf8(python.readAllStandardOutput()).trimmed().split(' ', Qt::SkipEmptyParts);
+}
+
+TEST(ServiceTest, IntakeOnlyStoresNewFilesUnderItsNamesAndKeepsThemForOneClaim) {
+    TServiceProcess service(KWithAccount);
+    const QStringList steps = IntakeSession(service.FtpPort());
+    // off-pattern name, outside /incoming, a good STOR, listing, reading, appending, resuming, deleting
+    EXPECT_EQ(steps, QStringList({"553", "553", "ok", "550", "550", "550", "502", "550"}));
+
+    const QString endpoint = service.Root() + "upload/";
+    auto claim = [&](const QString& AName) {
+        return Curl({"-H", QString::fromUtf8(AliceAuthorization()), "-F", "mode=upload", "-F",
+                     "orig_file=a.bin", "-F", "ftp_file=" + AName, endpoint});
+    };
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(claim("/incoming/clip5.uploaded2").Status, 404) << "an incomplete transfer is never claimable";
+    EXPECT_FALSE(QFile::exists(service.DataDir() + "/intake/incoming/clip5.uploaded2"));
+
+    // An unclaimed file is gone once its claim window has passed.
+    ASSERT_TRUE(QFile::exists(service.DataDir() + "/intake/received/clip2.uploaded2"));
+    EXPECT_EQ(service.Control("clock", R"({"offset":7200})").Status, 200);
+    EXPECT_FALSE(QFile::exists(service.DataDir() + "/intake/received/clip2.uploaded2"));
+    EXPECT_EQ(claim("/incoming/clip2.uploaded2").Status, 404);
+}
+
+TEST(ServiceTest, UnfilledReservationExpires) {
+    TServiceProcess service;
+    const auto reserved = Curl({"-H", QString::fromUtf8(GuestAuthorization()), "-F", "mode=reserve", "-F",
+                                "orig_file=a.png", "-F", "size=600000", service.Root() + "upload/"});
+    const QString url = Element(reserved.Body, "url");
+    EXPECT_EQ(Curl({url}).Status, 200);
+    service.Control("clock", R"({"offset":3601})");
+    EXPECT_EQ(Curl({url}).Status, 410);
+}
+
+struct TDiskStep {
+    const char* Name;
+    QStringList Args; // method and query after the API root
+    int Status;
+    QByteArray BodyPart;
+};
+
+TEST(ServiceTest, CloudDiskFakeKeepsATreeAndPublishes) {
+    TServiceProcess service;
+    service.Control("disk/token", R"({"token":"T1","login":"vasya"})");
+    const QString api = service.Root() + "disk/v1/disk";
+    const QString oauth = "Authorization: OAuth T1";
+    const std::vector<TDiskStep> steps = {
+        {"no token", {api}, 401, "UnauthorizedError"},
+        {"empty token", {"-H", "Authorization: OAuth ", api}, 401, "UnauthorizedError"},
+        {"disk information", {"-H", oauth, api}, 200, R"("login":"vasya")"},
+        {"folder without its parent",
+         {"-X", "PUT", "-H", oauth, api + "/resources?path=%2FPixhoard%2Fsub"},
+         409,
+         ""},
+        {"root folder", {"-X", "PUT", "-H", oauth, api + "/resources?path=%2FPixhoard"}, 201, "href"},
+        {"root folder again",
+         {"-X", "PUT", "-H", oauth, api + "/resources?path=%2FPixhoard"},
+         409,
+         "Pixhoard"},
+        {"dot-dot", {"-X", "PUT", "-H", oauth, api + "/resources?path=%2FPixhoard%2F..%2Fx"}, 400, ""},
+        {"publish a missing file",
+         {"-X", "PUT", "-H", oauth, api + "/resources/publish?path=Pixhoard%2Fnone"},
+         404,
+         ""},
+        {"upload address, missing parent",
+         {"-H", oauth, api + "/resources/upload?path=%2Fnope%2Fa.png&overwrite=True"},
+         409,
+         ""},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.Name);
+        const auto reply = Curl(step.Args);
+        EXPECT_EQ(reply.Status, step.Status) << reply.Body.toStdString();
+        EXPECT_TRUE(reply.Body.contains(step.BodyPart)) << reply.Body.toStdString();
+    }
+
+    const auto address =
+        Curl({"-H", oauth, api + "/resources/upload?path=%2FPixhoard%2Fa.png&overwrite=True"});
+    ASSERT_EQ(address.Status, 200);
+    const QString href = QJsonDocument::fromJson(address.Body).object()["href"].toString();
+    const QString file = WriteFile(service.WorkDir() + "/a.png", "picture bytes");
+    EXPECT_EQ(Curl({"-T", file, href}).Status, 201);
+    EXPECT_EQ(Curl({"-H", oauth, api + "/resources/upload?path=%2FPixhoard%2Fa.png&overwrite=false"}).Status,
+              409);
+    EXPECT_EQ(Curl({"-X", "PUT", "-H", oauth, api + "/resources/publish?path=Pixhoard%2Fa.png"}).Status, 200);
+    const auto last = Curl({"-H", oauth, api + "/resources/last-uploaded"});
+    const auto item = QJsonDocument::fromJson(last.Body).object()["items"].toArray()[0].toObject();
+    EXPECT_EQ(item["path"].toString(), "disk:/Pixhoard/a.png");
+    const auto published = Curl({item["public_url"].toString()});
+    EXPECT_EQ(published.Body, "picture bytes");
+    const auto exact = Curl({"-H", oauth, api + "/resources?path=%2FPixhoard%2Fa.png&fields=public_url"});
+    EXPECT_EQ(QJsonDocument::fromJson(exact.Body).object()["public_url"].toString(),
+              item["public_url"].toString());
+}
+
 } // namespace
 } // namespace pxh::test
