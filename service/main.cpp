@@ -34,6 +34,7 @@ Serves Pixhoard's uploads: the upload protocol, the FTP intake for large files a
   --claim-window S        seconds an intake file waits for its claim (default 3600)
   --workers N             request worker threads (default 48)
   --test-mode             request log and scripted replies under /_test/, and the cloud-disk fake (loopback only)
+  --fixtures DIR          with --test-mode: files served at /_test/files/NAME?type=T&status=N
   --verbose               log each request's method, path and status to stderr
   --stop                  end the service running on --port (default 47800) with this data folder
   --help                  this text
@@ -146,6 +147,8 @@ int main(int argc, char** argv) {
                 settings.Workers = size_t(std::max(4, Number(value(), "--workers")));
             } else if (option == "--test-mode") {
                 settings.TestMode = true;
+            } else if (option == "--fixtures") {
+                settings.FixtureDir = value();
             } else if (option == "--verbose") {
                 settings.Verbose = true;
             } else if (option == "--stop") {

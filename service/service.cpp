@@ -864,6 +864,20 @@ struct TService::TImpl {
                     }));
         Server.Post("/_test/disk/info",
                     json([this](const nlohmann::json& body, httplib::Response&) { Disk.SetInfo(body); }));
+        // Fixture files for the program's downloads, with the type and status the test asks for.
+        Server.Get(R"(/_test/files/([A-Za-z0-9._-]{1,128}))",
+                   [this](const httplib::Request& req, httplib::Response& res) {
+                       const std::string name = req.matches[1];
+                       const auto bytes = Settings.FixtureDir.empty() || name.find("..") != std::string::npos
+                                              ? std::nullopt
+                                              : ReadWholeFile(Settings.FixtureDir / name);
+                       if (!bytes)
+                           return Html(res, 404, "Not found", "");
+                       const auto status = ParseNumber(req.get_param_value("status"));
+                       res.status = status && *status >= 200 && *status <= 599 ? int(*status) : 200;
+                       res.set_content(*bytes, req.has_param("type") ? req.get_param_value("type")
+                                                                     : "application/octet-stream");
+                   });
     }
 
     void RunJanitor() {

@@ -38,6 +38,7 @@ struct TServiceSettings {
     std::string Version; // offered by the update query; default: the version this service was built with
     std::string VersionUrl;
     bool TestMode = false;
+    std::filesystem::path FixtureDir; // served under /_test/files/ in test mode
     bool Verbose = false;
 };
 

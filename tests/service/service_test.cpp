@@ -437,6 +437,17 @@ TEST(ServiceTest, RequestLogKeepsTheFieldsInOrderWithTheirFiles) {
               QCryptographicHash::hash("some text", QCryptographicHash::Sha256).toHex());
 }
 
+TEST(ServiceTest, FixtureFilesComeWithTheAskedTypeAndStatus) {
+    QTemporaryDir fixtures;
+    WriteFile(fixtures.filePath("pic"), "not really a picture");
+    TServiceProcess service({"--test-mode", "--fixtures", fixtures.path()});
+    const auto served = Curl({service.Root() + "_test/files/pic?type=image/png"});
+    EXPECT_EQ(served.Body, "not really a picture");
+    EXPECT_EQ(served.Header("Content-Type"), "image/png");
+    EXPECT_EQ(Curl({service.Root() + "_test/files/pic?status=502"}).Status, 502);
+    EXPECT_EQ(Curl({"--path-as-is", service.Root() + "_test/files/../accounts.json"}).Status, 404);
+}
+
 TEST(ServiceTest, ControlRoutesAndFaultsDoNotExistWithoutTestMode) {
     TServiceProcess service(QStringList{});
     EXPECT_EQ(Curl({service.Root() + "_test/requests"}).Status, 404);
