@@ -20,8 +20,9 @@ struct TTimerRegistry {
     std::atomic<bool> ShuttingDown{false};
 };
 
+// Never destroyed: a detached timer thread may still be leaving it while the process exits.
 TTimerRegistry& Registry() {
-    static TTimerRegistry registry;
+    static auto& registry = *new TTimerRegistry;
     return registry;
 }
 

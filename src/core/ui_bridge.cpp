@@ -35,8 +35,9 @@ struct TBridge {
     bool EventPosted = false; // at most one serving event waits in the Qt queue
 };
 
+// Never destroyed: detached timer threads may still wake waiters while the process exits.
 TBridge& Bridge() {
-    static TBridge bridge;
+    static auto& bridge = *new TBridge;
     return bridge;
 }
 

@@ -1,28 +1,18 @@
 // The picture encoder: every format decodes back, PNG is compressed, GIF palettes and transparency, saving.
 #include "base/image_codec.h"
 #include "support/temp_root.h"
+#include "support/test_pictures.h"
 
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QImageReader>
 #include <QPainter>
-#include <QRandomGenerator>
 #include <cstdlib>
 #include <gtest/gtest.h>
 
 namespace pxh {
 namespace {
-
-QImage FewColours() {
-    QImage image(97, 61, QImage::Format_ARGB32);
-    image.fill(0xFFFFFFFF);
-    QPainter painter(&image);
-    painter.fillRect(5, 5, 40, 30, QColor(10, 120, 230));
-    painter.fillRect(50, 20, 40, 35, QColor(200, 30, 60));
-    painter.fillRect(0, 50, 97, 11, QColor(33, 33, 33));
-    return image;
-}
 
 // Every pixel different: more than 256 colours, so GIF has to reduce them.
 QImage Gradient() {
@@ -75,7 +65,7 @@ class EncodeImageTest : public testing::TestWithParam<TFormatCase> {};
 TEST_P(EncodeImageTest, TheBytesDecodeAsTheFormatWithTheSamePicture) {
     const auto& c = GetParam();
     for (const auto& [picture, limit] :
-         {std::pair{FewColours(), c.MaxErrorFewColours}, std::pair{Gradient(), c.MaxErrorGradient}}) {
+         {std::pair{test::FlatPicture(), c.MaxErrorFewColours}, std::pair{Gradient(), c.MaxErrorGradient}}) {
         const auto encoded = EncodeImage(picture, c.Format, 95);
         EXPECT_EQ(encoded.Format, c.Format);
         EXPECT_EQ(encoded.Extension, QString::fromLatin1(c.Extension));
@@ -105,14 +95,8 @@ TEST(EncodeImage, PngIsCompressed) {
 }
 
 TEST(EncodeImage, AutomaticKeepsTheSmallerOfPngAndJpeg) {
-    QImage noisy(200, 200, QImage::Format_RGB32);
-    QRandomGenerator random(3);
-    for (int y = 0; y < noisy.height(); ++y) {
-        for (int x = 0; x < noisy.width(); ++x) {
-            noisy.setPixel(x, y, 0xFF000000u | (random.generate() & 0xFFFFFFu));
-        }
-    }
-    for (const QImage& picture : {FewColours(), noisy}) {
+    const QImage noisy = test::NoisyPicture();
+    for (const QImage& picture : {test::FlatPicture(), noisy}) {
         const auto automatic = EncodeImage(picture, pfAutomatic);
         const auto png = EncodeImage(picture, pfPNG);
         const auto jpeg = EncodeImage(picture, pfJPEG);
@@ -120,12 +104,12 @@ TEST(EncodeImage, AutomaticKeepsTheSmallerOfPngAndJpeg) {
         EXPECT_EQ(automatic.Format, smaller.Format);
         EXPECT_EQ(automatic.Data, smaller.Data);
     }
-    EXPECT_EQ(EncodeImage(FewColours(), pfAutomatic).Format, pfPNG);
+    EXPECT_EQ(EncodeImage(test::FlatPicture(), pfAutomatic).Format, pfPNG);
     EXPECT_EQ(EncodeImage(noisy, pfAutomatic).Format, pfJPEG);
 }
 
 TEST(EncodeImage, GifKeepsTransparencyWithFewAndWithManyColours) {
-    for (QImage picture : {FewColours(), Gradient()}) {
+    for (QImage picture : {test::FlatPicture(), Gradient()}) {
         QPainter painter(&picture);
         painter.setCompositionMode(QPainter::CompositionMode_Source);
         painter.fillRect(0, 0, 10, 10, Qt::transparent);
@@ -149,7 +133,7 @@ TEST(SaveImageFile, ReplacesTheFileAndLeavesNoTemporaryBehind) {
         ASSERT_TRUE(old.open(QIODevice::WriteOnly));
         old.write("old");
     }
-    const auto saved = SaveImageFile(path, FewColours(), pfPNG);
+    const auto saved = SaveImageFile(path, test::FlatPicture(), pfPNG);
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), saved.Data);
@@ -158,7 +142,7 @@ TEST(SaveImageFile, ReplacesTheFileAndLeavesNoTemporaryBehind) {
 
 TEST(SaveImageFile, AFolderThatDoesNotExistRaises) {
     test::TempRoot root;
-    EXPECT_THROW(SaveImageFile(root.path() + "/missing/shot.png", FewColours(), pfPNG), EImageCodec);
+    EXPECT_THROW(SaveImageFile(root.path() + "/missing/shot.png", test::FlatPicture(), pfPNG), EImageCodec);
 }
 
 } // namespace

@@ -1,43 +1,19 @@
 // The size measurement: for every format number, the label and the size of the file saving would write.
-#include "base/system_utils.h"
 #include "base/image_codec.h"
+#include "base/system_utils.h"
 #include "core/operation_thread.h"
 #include "core/save_image_operation.h"
 #include "support/temp_root.h"
+#include "support/test_pictures.h"
 
 #include <QFileInfo>
 #include <QImage>
-#include <QPainter>
-#include <QRandomGenerator>
 #include <gtest/gtest.h>
 
 namespace pxh {
 namespace {
 
 using namespace std::chrono_literals;
-
-// Flat areas and a few colours, as screenshots are: PNG beats JPEG.
-QImage FlatPicture() {
-    QImage image(320, 200, QImage::Format_ARGB32);
-    image.fill(0xFFF0F0F0);
-    QPainter painter(&image);
-    painter.fillRect(20, 20, 120, 60, QColor(0, 90, 200));
-    painter.fillRect(160, 100, 140, 80, QColor(220, 40, 40));
-    return image;
-}
-
-// Noise, as photographs are to an encoder: JPEG beats PNG.
-QImage NoisyPicture() {
-    QImage image(320, 200, QImage::Format_RGB32);
-    QRandomGenerator random(7);
-    for (int y = 0; y < image.height(); ++y) {
-        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
-            row[x] = 0xFF000000u | (random.generate() & 0xFFFFFFu);
-        }
-    }
-    return image;
-}
 
 struct TMeasureCase {
     const char* Name;
@@ -50,7 +26,7 @@ class SaveImageOperationTest : public testing::TestWithParam<TMeasureCase> {};
 
 TEST_P(SaveImageOperationTest, LabelAndSizeAreThoseOfTheSavedFile) {
     const auto& c = GetParam();
-    const QImage picture = c.Noisy ? NoisyPicture() : FlatPicture();
+    const QImage picture = c.Noisy ? test::NoisyPicture(320, 200) : test::FlatPicture(320, 200);
     std::atomic<int> exitCode{-2};
     QString extension;
     QString fileSize;
