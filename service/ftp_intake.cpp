@@ -98,6 +98,16 @@ void TFtpIntake::Start() {
     FPort = std::atoi(line.c_str() + 6);
 }
 
+bool TFtpIntake::RestartIfDead() {
+    if (FPid <= 0 || ::waitpid(FPid, nullptr, WNOHANG) != FPid)
+        return false;
+    FPid = -1;
+    // Clients were told this port; a new one would strand them.
+    FOptions.Port = FPort;
+    Start();
+    return true;
+}
+
 void TFtpIntake::Stop() {
     if (FPid <= 0)
         return;

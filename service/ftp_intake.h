@@ -29,6 +29,8 @@ public:
     // Starts the child and returns once it accepts connections; throws when it does not come up.
     void Start();
     void Stop();
+    // Starts the intake again on its port when it has died; true when it had to.
+    bool RestartIfDead();
     int Port() const { return FPort; }
     bool Running() const { return FPid > 0; }
 

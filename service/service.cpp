@@ -883,14 +883,17 @@ struct TService::TImpl {
     void RunJanitor() {
         std::unique_lock guard(JanitorLock);
         while (!Stopping) {
-            JanitorWake.wait_for(guard, std::chrono::seconds(30), [&] { return Stopping; });
+            JanitorWake.wait_for(guard, std::chrono::seconds(10), [&] { return Stopping; });
             if (Stopping)
                 break;
             guard.unlock();
             try {
                 Uploads.Sweep(Settings.ReservationSeconds, Settings.ClaimSeconds);
+                if (Intake && Intake->RestartIfDead())
+                    std::cerr << "pixhoard-service: the FTP intake had ended and was started again"
+                              << std::endl;
             } catch (const std::exception& error) {
-                std::cerr << "pixhoard-service: sweep failed: " << error.what() << std::endl;
+                std::cerr << "pixhoard-service: " << error.what() << std::endl;
             }
             guard.lock();
         }

@@ -488,6 +488,22 @@ TEST(ServiceTest, IntakeDoesNotOutliveAKilledService) {
     EXPECT_TRUE(WaitUntilRefused(service.FtpPort()));
 }
 
+TEST(ServiceTest, IntakeIsStartedAgainOnItsPortWhenItDies) {
+    TServiceProcess service;
+    QFile children(QString("/proc/%1/task/%1/children").arg(service.Pid()));
+    ASSERT_TRUE(children.open(QIODevice::ReadOnly));
+    const qint64 intake = children.readAll().trimmed().split(' ').value(0).toLongLong();
+    ASSERT_GT(intake, 0);
+    ::kill(pid_t(intake), SIGKILL);
+    ASSERT_TRUE(WaitUntilRefused(service.FtpPort()));
+    bool back = false;
+    for (int i = 0; i < 300 && !back; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        back = Accepts(service.FtpPort());
+    }
+    EXPECT_TRUE(back);
+}
+
 TEST(ServiceTest, StopOptionEndsTheServiceOfThatPort) {
     TServiceProcess service;
     const QString port = service.Root().section(':', 2).chopped(1);
