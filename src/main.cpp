@@ -28,7 +28,8 @@ int main(int argc, char** argv) {
         std::puts(qPrintable(VersionText()));
         return 0;
     case TCommandLine::TAction::caError:
-        std::fprintf(stderr, "pixhoard: %s\n%s", qPrintable(commandLine.Error), qPrintable(CommandLineHelp()));
+        std::fprintf(stderr, "pixhoard: %s\n%s", qPrintable(commandLine.Error),
+                     qPrintable(CommandLineHelp()));
         return 2;
     case TCommandLine::TAction::caRun:
         break;
@@ -53,6 +54,7 @@ int main(int argc, char** argv) {
         }
     }
 
+    CatchExitSignals();
     QApplication qtApp(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
 

@@ -33,8 +33,9 @@ QString PathRuntime() {
 }
 
 bool EnsurePrivateFolder(const QString& AFolder) {
-    const QByteArray path = QFile::encodeName(QDir::cleanPath(AFolder));
-    QDir().mkpath(QFileInfo(AFolder).absoluteDir().absolutePath());
+    const QString clean = QDir::cleanPath(AFolder);
+    const QByteArray path = QFile::encodeName(clean);
+    QDir().mkpath(QFileInfo(clean).absolutePath());
     if (::mkdir(path.constData(), 0700) != 0 && errno != EEXIST)
         return false;
     struct stat st {};

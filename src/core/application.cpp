@@ -32,7 +32,9 @@ void OnExitSignal(int) {
     errno = saved;
 }
 
-template <class I> std::shared_ptr<I> Service() { return TPlatformServices::Get<I>(); }
+template <class I> std::shared_ptr<I> Service() {
+    return TPlatformServices::Get<I>();
+}
 
 using TThread = TOperationThread<TOperation>;
 
@@ -47,7 +49,9 @@ struct TPixhoardApplication::TState {
 };
 
 TPixhoardApplication::TPixhoardApplication(IAppForms& AForms, TOptions AOptions)
-    : FForms(AForms), FOptions(std::move(AOptions)), FState(std::make_unique<TState>()) {
+    : FForms(AForms)
+    , FOptions(std::move(AOptions))
+    , FState(std::make_unique<TState>()) {
     GInstance = this;
 }
 
@@ -57,7 +61,9 @@ TPixhoardApplication::~TPixhoardApplication() {
         GInstance = nullptr;
 }
 
-TPixhoardApplication* TPixhoardApplication::Instance() { return GInstance; }
+TPixhoardApplication* TPixhoardApplication::Instance() {
+    return GInstance;
+}
 
 bool TPixhoardApplication::CreateCoreObjects() {
     try {
@@ -88,6 +94,7 @@ void TPixhoardApplication::ReleaseCoreObjects() {
 int TPixhoardApplication::Run() {
     RecordUiThread();
     QCoreApplication::setQuitLockEnabled(false);
+    InstallSignalHandlers();
 
     const QString logFolder = PathAppData();
     QDir().mkpath(logFolder);
@@ -115,7 +122,6 @@ int TPixhoardApplication::Run() {
     if (auto tray = Service<IPXHTrayService>())
         tray->CreateTrayIcon();
 
-    InstallSignalHandlers();
     FForms.CreateForms();
 
     // Deferred on purpose: this instance's own arguments are handled like any hand-over, after the forms.
@@ -179,9 +185,22 @@ void TPixhoardApplication::RunRestart() {
     QCoreApplication::quit();
 }
 
-void TPixhoardApplication::InstallSignalHandlers() {
-    if (GSignalPipe[0] < 0 && ::pipe2(GSignalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+void CatchExitSignals() {
+    if (GSignalPipe[0] >= 0 || ::pipe2(GSignalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return;
+    struct sigaction action {};
+    action.sa_handler = OnExitSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int signal : {SIGTERM, SIGINT, SIGHUP})
+        ::sigaction(signal, &action, nullptr);
+}
+
+void TPixhoardApplication::InstallSignalHandlers() {
+    CatchExitSignals();
+    if (GSignalPipe[0] < 0)
+        return;
+    // A signal caught before the loop runs waits in the pipe and is served by the loop's first pass.
     FState->SignalNotifier = std::make_unique<QSocketNotifier>(GSignalPipe[0], QSocketNotifier::Read);
     QObject::connect(FState->SignalNotifier.get(), &QSocketNotifier::activated, [this] {
         char buffer[16];
@@ -189,12 +208,6 @@ void TPixhoardApplication::InstallSignalHandlers() {
         }
         ExitApplication();
     });
-    struct sigaction action {};
-    action.sa_handler = OnExitSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (int signal : {SIGTERM, SIGINT, SIGHUP})
-        ::sigaction(signal, &action, nullptr);
 }
 
 } // namespace pxh

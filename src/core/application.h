@@ -23,6 +23,10 @@ public:
     virtual void CloseMainForm() = 0;
 };
 
+// SIGTERM, SIGINT and SIGHUP run the exit sequence once the event loop runs; main() calls this as
+// early as it can, so that a session end during start-up is not lost.
+void CatchExitSignals();
+
 class TPixhoardApplication {
 public:
     struct TOptions {

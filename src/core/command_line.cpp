@@ -48,6 +48,8 @@ QString CommandLineHelp() {
                           "  --           the arguments after it are paths, even when they begin with --\n");
 }
 
-QString VersionText() { return QStringLiteral("Pixhoard %1").arg(QStringLiteral(PIXHOARD_VERSION)); }
+QString VersionText() {
+    return QStringLiteral("Pixhoard %1").arg(QStringLiteral(PIXHOARD_VERSION));
+}
 
 } // namespace pxh

@@ -30,7 +30,8 @@ public:
 class IPXHHotKeysService : public virtual IPXHService {
 public:
     virtual bool RegisterHotKeys(bool ATryAlternatives, bool AClearOnFailure) = 0;
-    virtual bool RegisterHotKeyById(int AId, bool AShowDialog, bool ATryAlternatives, bool AClearOnFailure) = 0;
+    virtual bool RegisterHotKeyById(int AId, bool AShowDialog, bool ATryAlternatives,
+                                    bool AClearOnFailure) = 0;
     virtual bool RegisterHotKeyValue(int AId, int AValue) = 0;
     virtual void UnregisterHotKeys() = 0;
     virtual void UnregisterHotKey(int AId) = 0;

@@ -4,7 +4,9 @@
 
 namespace pxh {
 
-TAppForms::~TAppForms() { delete FDropZone.data(); }
+TAppForms::~TAppForms() {
+    delete FDropZone.data();
+}
 
 void TAppForms::CreateForms() {
     FDropZone = new TDropZoneForm;

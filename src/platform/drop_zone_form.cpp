@@ -8,7 +8,8 @@
 
 namespace pxh {
 
-TDropZoneForm::TDropZoneForm(QWidget* AParent) : QWidget(AParent) {
+TDropZoneForm::TDropZoneForm(QWidget* AParent)
+    : QWidget(AParent) {
     setObjectName(QStringLiteral("DropZone"));
     setWindowTitle(QStringLiteral("Pixhoard DropZone"));
     auto* layout = new QVBoxLayout(this);

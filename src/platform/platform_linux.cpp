@@ -13,7 +13,9 @@ namespace pxh {
 TPXHPlatformLinux::TPXHPlatformLinux(std::shared_ptr<TSingleInstance> AInstance)
     : FInstance(std::move(AInstance)) {}
 
-bool TPXHPlatformLinux::IsFirstInstance() { return FInstance && FInstance->IsFirst(); }
+bool TPXHPlatformLinux::IsFirstInstance() {
+    return FInstance && FInstance->IsFirst();
+}
 
 void TPXHPlatformLinux::ExitApplication() {
     if (auto* app = TPixhoardApplication::Instance())
@@ -48,8 +50,8 @@ void TPXHPlatformLinux::CreateSendTo(const QStringList& AArguments) {
     // In the first instance the own arguments join the queue the second instances feed.
     if (AArguments.isEmpty())
         return;
-    HandOverQueue().Push({FOwnOrigin, QDir::currentPath(), qEnvironmentVariable("DESKTOP_STARTUP_ID"),
-                          AArguments});
+    HandOverQueue().Push(
+        {FOwnOrigin, QDir::currentPath(), qEnvironmentVariable("DESKTOP_STARTUP_ID"), AArguments});
 }
 
 } // namespace pxh

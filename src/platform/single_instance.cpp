@@ -93,12 +93,15 @@ bool PeerIsSameUser(qintptr ADescriptor) {
 
 } // namespace
 
-TSingleInstance::TSingleInstance(QString AFolder) : FFolder(AFolder.isEmpty() ? PathRuntime() : AFolder) {
+TSingleInstance::TSingleInstance(QString AFolder)
+    : FFolder(AFolder.isEmpty() ? PathRuntime() : AFolder) {
     if (!FFolder.endsWith('/'))
         FFolder += '/';
 }
 
-TSingleInstance::~TSingleInstance() { Release(); }
+TSingleInstance::~TSingleInstance() {
+    Release();
+}
 
 bool TSingleInstance::TryLock() {
     if (FLockFd < 0) {
@@ -131,7 +134,7 @@ TInstanceRole TSingleInstance::Acquire() {
 }
 
 TSingleInstance::TSendResult TSingleInstance::SendToFirst(const THandOver& AHandOver, int AConnectMs,
-                                                         int AAckMs) {
+                                                          int AAckMs) {
     const QByteArray frame = EncodeHandOver(AHandOver);
     QElapsedTimer timer;
     timer.start();

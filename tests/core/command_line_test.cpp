@@ -14,7 +14,10 @@ TEST(CommandLine, Table) {
         QStringList handed;
     } cases[] = {
         {{}, TAction::caRun, THandOverOrigin::hoCommandLine, {}},
-        {{"/tmp/a b.png", "/tmp/c"}, TAction::caRun, THandOverOrigin::hoCommandLine, {"/tmp/a b.png", "/tmp/c"}},
+        {{"/tmp/a b.png", "/tmp/c"},
+         TAction::caRun,
+         THandOverOrigin::hoCommandLine,
+         {"/tmp/a b.png", "/tmp/c"}},
         {{"pxh://app?op=area"}, TAction::caRun, THandOverOrigin::hoCommandLine, {"pxh://app?op=area"}},
         {{"--url", "pxh://app?op=area"}, TAction::caRun, THandOverOrigin::hoBrowser, {"pxh://app?op=area"}},
         {{"--help"}, TAction::caHelp, THandOverOrigin::hoCommandLine, {}},
@@ -33,7 +36,8 @@ TEST(CommandLine, Table) {
             EXPECT_EQ(parsed.Origin, c.origin) << name;
             EXPECT_EQ(parsed.Arguments, c.handed) << name;
         }
-        if (c.action == TAction::caError)
+        if (c.action == TAction::caError) {
             EXPECT_FALSE(parsed.Error.isEmpty()) << name;
+        }
     }
 }

@@ -61,7 +61,7 @@ TEST(Program, KeepsRunningWhenTheLogCannotGrow) {
     ASSERT_TRUE(WaitFor([&] { return QFile::exists(root.runtime() + "/pixhoard/pixhoard.sock"); }));
     // A hand-over makes it log more; the writes fail, the program goes on.
     EXPECT_EQ(RunProgram(root, "pixhoard", {"/tmp/more-to-log"}).ExitCode, 0);
-    EXPECT_EQ(limited.state(), QProcess::Running);
+    EXPECT_TRUE(IsRunning(limited));
     EXPECT_EQ(Terminate(limited), 0) << limited.readAllStandardError().toStdString();
     EXPECT_EQ(QFileInfo(root.appData() + "/" + logs.first()).size(), size);
 }

@@ -10,8 +10,11 @@ using namespace pxh;
 using namespace pxh::test;
 
 TEST(HandOverMessage, RoundTripsAwkwardArguments) {
-    const THandOver sent{THandOverOrigin::hoBrowser, "/tmp/wd", "startup_1",
-                         {"pxh://app?op=area", " edge blanks ", "100% name", "line\nbreak", "Ünïcödé файл", ""}};
+    const THandOver sent{
+        THandOverOrigin::hoBrowser,
+        "/tmp/wd",
+        "startup_1",
+        {"pxh://app?op=area", " edge blanks ", "100% name", "line\nbreak", "Ünïcödé файл", ""}};
     const QByteArray frame = EncodeHandOver(sent) + "PXH1trailing";
     THandOver received;
     qsizetype consumed = 0;
@@ -66,26 +69,30 @@ TEST(SingleInstance, TwentyLaunchesAtOnceLeaveOneInstanceThatGetsEveryArgumentOn
     TempRoot root;
     std::vector<std::unique_ptr<QProcess>> launches;
     for (int i = 0; i < 20; ++i)
-        launches.push_back(StartProgram(root, "pixhoard", {QStringLiteral("arg-%1").arg(i, 2, 10, QChar('0'))}));
+        launches.push_back(
+            StartProgram(root, "pixhoard", {QStringLiteral("arg-%1").arg(i, 2, 10, QChar('0'))}));
 
-    ASSERT_TRUE(WaitFor([&] { return CountMatches(ReadLogs(root), "CreateSendTo\\.Param \\[command line\\] arg-") >= 20; },
-                        std::chrono::seconds(90)))
+    ASSERT_TRUE(WaitFor(
+        [&] { return CountMatches(ReadLogs(root), "CreateSendTo\\.Param \\[command line\\] arg-") >= 20; },
+        std::chrono::seconds(90)))
         << ReadLogs(root).toStdString();
     // Every second instance ends by itself once its arguments are acknowledged.
     ASSERT_TRUE(WaitFor(
         [&] {
             return std::count_if(launches.begin(), launches.end(),
-                                 [](const auto& p) { return p->state() != QProcess::NotRunning; }) == 1;
+                                 [](const auto& p) { return IsRunning(*p); }) == 1;
         },
         std::chrono::seconds(60)));
 
     const QString log = ReadLogs(root);
     for (int i = 0; i < 20; ++i)
-        EXPECT_EQ(log.count(QStringLiteral("CreateSendTo.Param [command line] arg-%1\r\n").arg(i, 2, 10, QChar('0'))),
-                  1)
+        EXPECT_EQ(
+            log.count(
+                QStringLiteral("CreateSendTo.Param [command line] arg-%1\r\n").arg(i, 2, 10, QChar('0'))),
+            1)
             << "argument " << i;
     for (auto& launch : launches) {
-        if (launch->state() == QProcess::NotRunning) {
+        if (!IsRunning(*launch)) {
             EXPECT_EQ(launch->exitCode(), 0) << launch->readAllStandardError().toStdString();
         } else {
             EXPECT_EQ(Terminate(*launch), 0);
@@ -121,6 +128,6 @@ TEST(SingleInstance, NextLaunchAfterAKilledFirstBecomesFirst) {
     // The stale socket stays behind; the lock went with the process.
     auto next = StartProgram(root, "pixhoard", {"after-kill"});
     ASSERT_TRUE(WaitFor([&] { return ReadLogs(root).contains("[command line] after-kill"); }));
-    EXPECT_EQ(next->state(), QProcess::Running);
+    EXPECT_TRUE(IsRunning(*next));
     EXPECT_EQ(Terminate(*next), 0);
 }

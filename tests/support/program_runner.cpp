@@ -8,8 +8,8 @@
 
 namespace pxh::test {
 
-std::unique_ptr<QProcess> StartProgram(const TempRoot& ARoot, const QString& AProgram, const QStringList& AArgs,
-                                       const QProcessEnvironment& AExtra) {
+std::unique_ptr<QProcess> StartProgram(const TempRoot& ARoot, const QString& AProgram,
+                                       const QStringList& AArgs, const QProcessEnvironment& AExtra) {
     auto process = std::make_unique<QProcess>();
     QProcessEnvironment env = ARoot.environment();
     // Offscreen unless a test asks for the display; the program then never touches a real X server.
@@ -58,6 +58,12 @@ QString ReadLogs(const TempRoot& ARoot) {
             text += QString::fromUtf8(file.readAll());
     }
     return text;
+}
+
+bool IsRunning(QProcess& AProcess) {
+    if (AProcess.state() == QProcess::NotRunning)
+        return false;
+    return !AProcess.waitForFinished(0);
 }
 
 int Terminate(QProcess& AProcess, std::chrono::milliseconds ATimeout) {

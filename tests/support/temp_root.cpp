@@ -6,7 +6,8 @@
 
 namespace pxh::test {
 
-TempRoot::TempRoot() : FPath(FDir.path()) {
+TempRoot::TempRoot()
+    : FPath(FDir.path()) {
     for (const char* sub : {"home", "runtime", "data", "config", "cache", "bin", "xdg"})
         QDir().mkpath(FPath + "/" + sub);
     QFile::setPermissions(runtime(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -29,12 +30,16 @@ QProcessEnvironment TempRoot::environment() const {
 
 void TempRoot::applyToThisProcess() const {
     const QProcessEnvironment env = environment();
-    for (const char* key : {"HOME", "XDG_RUNTIME_DIR", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME",
-                            "XDG_CONFIG_DIRS"})
+    for (const char* key :
+         {"HOME", "XDG_RUNTIME_DIR", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_CONFIG_DIRS"})
         qputenv(key, env.value(key).toUtf8());
 }
 
-QString SourceDir() { return qEnvironmentVariable("PIXHOARD_SOURCE_DIR", QStringLiteral(PIXHOARD_SOURCE_DIR)); }
-QString BinDir() { return qEnvironmentVariable("PIXHOARD_BIN_DIR", QStringLiteral(PIXHOARD_BIN_DIR)); }
+QString SourceDir() {
+    return qEnvironmentVariable("PIXHOARD_SOURCE_DIR", QStringLiteral(PIXHOARD_SOURCE_DIR));
+}
+QString BinDir() {
+    return qEnvironmentVariable("PIXHOARD_BIN_DIR", QStringLiteral(PIXHOARD_BIN_DIR));
+}
 
 } // namespace pxh::test

@@ -61,7 +61,8 @@ TestDesktop::TestDesktop(TOptions AOptions) {
         bool up = false;
         for (int i = 0; i < 500 && !up; ++i) {
             QByteArray out;
-            up = Run("xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"}, &out, 5000) == 0 && out.contains("window id");
+            up = Run("xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"}, &out, 5000) == 0 &&
+                 out.contains("window id");
             if (!up)
                 ::usleep(20000);
         }
@@ -81,9 +82,12 @@ TestDesktop::~TestDesktop() {
         }
 }
 
-void TestDesktop::ApplyToThisProcess() const { qputenv("DISPLAY", FDisplay.toUtf8()); }
+void TestDesktop::ApplyToThisProcess() const {
+    qputenv("DISPLAY", FDisplay.toUtf8());
+}
 
-int TestDesktop::Run(const QString& AProgram, const QStringList& AArgs, QByteArray* AOutput, int ATimeoutMs) const {
+int TestDesktop::Run(const QString& AProgram, const QStringList& AArgs, QByteArray* AOutput,
+                     int ATimeoutMs) const {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("DISPLAY", FDisplay);

@@ -18,7 +18,8 @@ public:
     // Starts the server and waits until it accepts clients (and the window manager is up, if asked).
     // Failed() tells why not; under CI=true a missing program is a failure, elsewhere a skip.
     explicit TestDesktop(TOptions AOptions);
-    TestDesktop() : TestDesktop(TOptions{}) {}
+    TestDesktop()
+        : TestDesktop(TOptions{}) {}
     ~TestDesktop();
 
     bool Ok() const { return FError.isEmpty(); }
@@ -29,7 +30,8 @@ public:
     void ApplyToThisProcess() const;
 
     // Runs a command on this display (xdotool, xrandr, xclip ...); answers its exit code, -1 on failure.
-    int Run(const QString& AProgram, const QStringList& AArgs, QByteArray* AOutput = nullptr, int ATimeoutMs = 30000) const;
+    int Run(const QString& AProgram, const QStringList& AArgs, QByteArray* AOutput = nullptr,
+            int ATimeoutMs = 30000) const;
 
 private:
     QString FDisplay;
@@ -39,13 +41,13 @@ private:
 };
 
 // GoogleTest helper: skips (or fails under CI=true) when the desktop did not come up.
-#define PXH_REQUIRE_DESKTOP(desktop)                                                                          \
-    do {                                                                                                      \
-        if (!(desktop).Ok()) {                                                                                \
-            if (qEnvironmentVariable("CI") == "true")                                                         \
-                FAIL() << (desktop).Error().toStdString();                                                    \
-            GTEST_SKIP() << (desktop).Error().toStdString();                                                  \
-        }                                                                                                     \
+#define PXH_REQUIRE_DESKTOP(desktop)                                                                         \
+    do {                                                                                                     \
+        if (!(desktop).Ok()) {                                                                               \
+            if (qEnvironmentVariable("CI") == "true")                                                        \
+                FAIL() << (desktop).Error().toStdString();                                                   \
+            GTEST_SKIP() << (desktop).Error().toStdString();                                                 \
+        }                                                                                                    \
     } while (0)
 
 } // namespace pxh::test
