@@ -7,6 +7,7 @@
 #include "base/persist_object.h"
 #include "model/deployment.h"
 #include "model/ini_file.h"
+#include "model/locked_accessors.h"
 #include "model/minute_text.h"
 #include "model/password_scrambler.h"
 
@@ -317,14 +318,8 @@ std::int32_t TPixhoardConfig::GetLanguage() const {
 }
 
 #define PXH_DEFINE_PLAIN(Type, Name)                                                                         \
-    Type TPixhoardConfig::Get##Name() const {                                                                \
-        TLockGuard Guard(*this);                                                                             \
-        return F##Name;                                                                                      \
-    }                                                                                                        \
-    void TPixhoardConfig::Set##Name(const Type& AValue) {                                                    \
-        TLockGuard Guard(*this);                                                                             \
-        F##Name = AValue;                                                                                    \
-    }
+    PXH_LOCKED_GETTER(TPixhoardConfig, Type, Name)                                                           \
+    PXH_LOCKED_SETTER(TPixhoardConfig, const Type&, Name)
 PXH_CONFIG_PLAIN_SETTINGS(PXH_DEFINE_PLAIN)
 #undef PXH_DEFINE_PLAIN
 

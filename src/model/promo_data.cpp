@@ -2,6 +2,7 @@
 #include "model/promo_data.h"
 
 #include "base/persist_object.h"
+#include "model/locked_accessors.h"
 
 #include <stdexcept>
 
@@ -26,11 +27,6 @@ TPromoRect::TPromoRect(const QString& AURL, std::int32_t ALeft, std::int32_t ATo
     , FBottom(ABottom)
     , FURL(AURL) {}
 
-#define PXH_LOCKED_GETTER(Class, Type, Name)                                                                 \
-    Type Class::Get##Name() const {                                                                          \
-        TLockGuard Guard(*this);                                                                             \
-        return F##Name;                                                                                      \
-    }
 PXH_LOCKED_GETTER(TPromoRect, std::int32_t, Left)
 PXH_LOCKED_GETTER(TPromoRect, std::int32_t, Top)
 PXH_LOCKED_GETTER(TPromoRect, std::int32_t, Right)
@@ -43,7 +39,6 @@ PXH_LOCKED_GETTER(TPromoData, std::int64_t, SpaceUsed)
 PXH_LOCKED_GETTER(TPromoData, std::int64_t, SpaceLeft)
 PXH_LOCKED_GETTER(TPromoData, QString, URLAccount)
 PXH_LOCKED_GETTER(TPromoData, QString, URLMyFiles)
-#undef PXH_LOCKED_GETTER
 
 bool TPromoRect::Contains(std::int32_t AX, std::int32_t AY) const {
     TLockGuard Guard(*this);

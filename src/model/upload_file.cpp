@@ -1,6 +1,8 @@
 // Upload jobs.
 #include "model/upload_file.h"
 
+#include "model/locked_accessors.h"
+
 #include <utility>
 
 namespace pxh {
@@ -37,25 +39,10 @@ void TUploadFile::SetFilePath(const QString& AValue) {
     FFilePath = AValue;
 }
 
-bool TUploadFile::GetNeedExtract() const {
-    TLockGuard Guard(*this);
-    return FNeedExtract;
-}
-
-void TUploadFile::SetNeedExtract(bool AValue) {
-    TLockGuard Guard(*this);
-    FNeedExtract = AValue;
-}
-
-QString TUploadFile::GetOrigName() const {
-    TLockGuard Guard(*this);
-    return FOrigName;
-}
-
-void TUploadFile::SetOrigName(const QString& AValue) {
-    TLockGuard Guard(*this);
-    FOrigName = AValue;
-}
+PXH_LOCKED_GETTER(TUploadFile, bool, NeedExtract)
+PXH_LOCKED_SETTER(TUploadFile, bool, NeedExtract)
+PXH_LOCKED_GETTER(TUploadFile, QString, OrigName)
+PXH_LOCKED_SETTER(TUploadFile, const QString&, OrigName)
 
 QStringList TUploadFile::FilePaths() const {
     return GetFilePath().split('\r', Qt::SkipEmptyParts);

@@ -5,6 +5,7 @@
 #include "base/logger.h"
 #include "base/persist_object.h"
 #include "model/link_codes.h"
+#include "model/locked_accessors.h"
 #include "model/minute_text.h"
 
 #include <QDir>
@@ -50,23 +51,17 @@ TUploadHistoryRec::TUploadHistoryRec(const QDateTime& ADateTime, const QString& 
     , FOrigName(AOrigName)
     , FSize(ASize) {}
 
-#define PXH_LOCKED_GETTER(Type, Name)                                                                        \
-    Type TUploadHistoryRec::Get##Name() const {                                                              \
-        TLockGuard Guard(*this);                                                                             \
-        return F##Name;                                                                                      \
-    }
-PXH_LOCKED_GETTER(QString, URL)
-PXH_LOCKED_GETTER(QString, CodeHTML)
-PXH_LOCKED_GETTER(QString, CodeForum)
-PXH_LOCKED_GETTER(QString, CodeIM)
-PXH_LOCKED_GETTER(QString, CodeWiki)
-PXH_LOCKED_GETTER(QString, CodeBlog)
-PXH_LOCKED_GETTER(QDateTime, DateTime)
-PXH_LOCKED_GETTER(QString, Thumb)
-PXH_LOCKED_GETTER(QString, QRCode)
-PXH_LOCKED_GETTER(QString, OrigName)
-PXH_LOCKED_GETTER(std::int64_t, Size)
-#undef PXH_LOCKED_GETTER
+PXH_LOCKED_GETTER(TUploadHistoryRec, QString, URL)
+PXH_LOCKED_GETTER(TUploadHistoryRec, QString, CodeHTML)
+PXH_LOCKED_GETTER(TUploadHistoryRec, QString, CodeForum)
+PXH_LOCKED_GETTER(TUploadHistoryRec, QString, CodeIM)
+PXH_LOCKED_GETTER(TUploadHistoryRec, QString, CodeWiki)
+PXH_LOCKED_GETTER(TUploadHistoryRec, QString, CodeBlog)
+PXH_LOCKED_GETTER(TUploadHistoryRec, QDateTime, DateTime)
+PXH_LOCKED_GETTER(TUploadHistoryRec, QString, Thumb)
+PXH_LOCKED_GETTER(TUploadHistoryRec, QString, QRCode)
+PXH_LOCKED_GETTER(TUploadHistoryRec, QString, OrigName)
+PXH_LOCKED_GETTER(TUploadHistoryRec, std::int64_t, Size)
 
 QString TUploadHistoryRec::GetDateTimeStr() const {
     return DateTimeToMinuteText(GetDateTime());

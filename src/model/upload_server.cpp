@@ -2,6 +2,7 @@
 #include "model/upload_server.h"
 
 #include "model/deployment.h"
+#include "model/locked_accessors.h"
 #include "model/password_scrambler.h"
 
 #include <stdexcept>
@@ -37,39 +38,24 @@ TUploadServer::TUploadServer(TUploadServerType AKind, const QString& AName, cons
     , FPassword(APassword)
     , FPassive(APassive) {}
 
-#define PXH_LOCKED_PROPERTY(Type, Name)                                                                      \
-    Type TUploadServer::Get##Name() const {                                                                  \
-        TLockGuard Guard(*this);                                                                             \
-        return F##Name;                                                                                      \
-    }
-
-PXH_LOCKED_PROPERTY(TUploadServerType, Kind)
-PXH_LOCKED_PROPERTY(QString, Name)
-PXH_LOCKED_PROPERTY(QString, URL)
-PXH_LOCKED_PROPERTY(QString, BaseURL)
-PXH_LOCKED_PROPERTY(QString, Path)
-PXH_LOCKED_PROPERTY(QString, UserName)
-PXH_LOCKED_PROPERTY(QString, Password)
-PXH_LOCKED_PROPERTY(bool, Passive)
-PXH_LOCKED_PROPERTY(bool, Checked)
-#undef PXH_LOCKED_PROPERTY
-
-#define PXH_LOCKED_SETTER(Type, Name)                                                                        \
-    void TUploadServer::Set##Name(Type AValue) {                                                             \
-        TLockGuard Guard(*this);                                                                             \
-        F##Name = AValue;                                                                                    \
-    }
-
-PXH_LOCKED_SETTER(TUploadServerType, Kind)
-PXH_LOCKED_SETTER(const QString&, Name)
-PXH_LOCKED_SETTER(const QString&, URL)
-PXH_LOCKED_SETTER(const QString&, BaseURL)
-PXH_LOCKED_SETTER(const QString&, Path)
-PXH_LOCKED_SETTER(const QString&, UserName)
-PXH_LOCKED_SETTER(const QString&, Password)
-PXH_LOCKED_SETTER(bool, Passive)
-PXH_LOCKED_SETTER(bool, Checked)
-#undef PXH_LOCKED_SETTER
+PXH_LOCKED_GETTER(TUploadServer, TUploadServerType, Kind)
+PXH_LOCKED_GETTER(TUploadServer, QString, Name)
+PXH_LOCKED_GETTER(TUploadServer, QString, URL)
+PXH_LOCKED_GETTER(TUploadServer, QString, BaseURL)
+PXH_LOCKED_GETTER(TUploadServer, QString, Path)
+PXH_LOCKED_GETTER(TUploadServer, QString, UserName)
+PXH_LOCKED_GETTER(TUploadServer, QString, Password)
+PXH_LOCKED_GETTER(TUploadServer, bool, Passive)
+PXH_LOCKED_GETTER(TUploadServer, bool, Checked)
+PXH_LOCKED_SETTER(TUploadServer, TUploadServerType, Kind)
+PXH_LOCKED_SETTER(TUploadServer, const QString&, Name)
+PXH_LOCKED_SETTER(TUploadServer, const QString&, URL)
+PXH_LOCKED_SETTER(TUploadServer, const QString&, BaseURL)
+PXH_LOCKED_SETTER(TUploadServer, const QString&, Path)
+PXH_LOCKED_SETTER(TUploadServer, const QString&, UserName)
+PXH_LOCKED_SETTER(TUploadServer, const QString&, Password)
+PXH_LOCKED_SETTER(TUploadServer, bool, Passive)
+PXH_LOCKED_SETTER(TUploadServer, bool, Checked)
 
 QString TUploadServer::GetPasswordCrypted() const {
     return ScramblePassword(GetPassword());

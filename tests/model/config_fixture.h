@@ -2,6 +2,7 @@
 #pragma once
 
 #include "base/persist_object.h"
+#include "file_helpers.h"
 #include "model/pixhoard_config.h"
 #include "support/temp_root.h"
 
@@ -25,15 +26,6 @@ protected:
         auto Config = NewConfig();
         Config->Load();
         return Config;
-    }
-    static QByteArray ReadFile(const QString& AName) {
-        QFile File(AName);
-        return File.open(QIODevice::ReadOnly) ? File.readAll() : QByteArray();
-    }
-    static void WriteFile(const QString& AName, const QByteArray& AData) {
-        QFile File(AName);
-        ASSERT_TRUE(File.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        ASSERT_EQ(File.write(AData), AData.size());
     }
     static const std::vector<TPersistProperty>& Settings() {
         return TPixhoardConfig::StaticPersistClass().Properties();

@@ -59,7 +59,7 @@ TEST_F(ConfigTest, EverySettingChangedSurvivesSaveAndLoadInItsPlace) {
     Config->ServerList()->Item(0)->SetChecked(true);
     ASSERT_TRUE(Config->Save());
 
-    const QByteArray Bytes = ReadFile(Config->GetFileName());
+    const QByteArray Bytes = ReadWholeFile(Config->GetFileName());
     pugi::xml_document Doc;
     ASSERT_TRUE(Doc.load_buffer(Bytes.constData(), Bytes.size(), TPersistObject::ParseFlags));
     auto Loaded = LoadedConfig();
@@ -119,7 +119,7 @@ TEST_P(FirstStartTest, WritesEveryDefaultAtOnce) {
                   (QFileDevice::ReadOther | QFileDevice::ReadGroup),
               0);
 
-    const QByteArray Bytes = ReadFile(Config->GetFileName());
+    const QByteArray Bytes = ReadWholeFile(Config->GetFileName());
     pugi::xml_document Doc;
     ASSERT_TRUE(Doc.load_buffer(Bytes.constData(), Bytes.size(), TPersistObject::ParseFlags));
     auto Loaded = LoadedConfig();
@@ -153,7 +153,7 @@ TEST_F(ConfigTest, DamagedFileLoadsDefaultsAndIsKeptAsBad) {
     Config->SetLastFolder("kept folder");
     ASSERT_TRUE(Config->Save());
     const QString File = Config->GetFileName();
-    const QByteArray Good = ReadFile(File);
+    const QByteArray Good = ReadWholeFile(File);
     const qsizetype End = Good.lastIndexOf("</PixhoardConfig>");
 
     std::vector<std::pair<std::string, QByteArray>> Damaged;
@@ -168,7 +168,7 @@ TEST_F(ConfigTest, DamagedFileLoadsDefaultsAndIsKeptAsBad) {
 
     for (const auto& [Name, Bytes] : Damaged) {
         SCOPED_TRACE(Name);
-        WriteFile(File, Bytes);
+        WriteWholeFile(File, Bytes);
         auto Fresh = LoadedConfig();
         EXPECT_TRUE(Fresh->GetStartWithWindows());
         EXPECT_EQ(Fresh->GetMenuHeight(), 500);
@@ -176,10 +176,10 @@ TEST_F(ConfigTest, DamagedFileLoadsDefaultsAndIsKeptAsBad) {
         EXPECT_EQ(Fresh->GetLanguage(), 1033);
         EXPECT_EQ(Fresh->GetHotKeyValue(1), 2113);
         EXPECT_EQ(Fresh->GetLastColor(), static_cast<std::int32_t>(0xFFD60808));
-        EXPECT_EQ(ReadFile(File + ".bad"), Bytes);
+        EXPECT_EQ(ReadWholeFile(File + ".bad"), Bytes);
         // The next save writes a good file and leaves the damaged copy alone.
         ASSERT_TRUE(Fresh->Save());
-        EXPECT_EQ(ReadFile(File + ".bad"), Bytes);
+        EXPECT_EQ(ReadWholeFile(File + ".bad"), Bytes);
         EXPECT_TRUE(LoadedConfig()->GetStartWithWindows());
     }
 }
@@ -200,7 +200,7 @@ TEST_P(MigrationTest, ByStoredVersion) {
                                         "<PixhoardUser Active=\"True\" User=\"414243\" Password=\"%2\"/>"
                                         "</PixhoardConfig>")
                              .arg(Version, ScramblePassword(HexEncodeText("pw")));
-    WriteFile(NewConfig()->GetFileName(), Text.toUtf8());
+    WriteWholeFile(NewConfig()->GetFileName(), Text.toUtf8());
     auto Config = LoadedConfig();
     EXPECT_EQ(Config->GetHotKeyValue(5), Case.HotKey5);
     EXPECT_EQ(Config->GetHotKeyValue(6), Case.HotKey6);
@@ -226,7 +226,7 @@ TEST_F(ConfigTest, SaveWithoutAccountClearsItAndNeverSwapsLiveFields) {
     EXPECT_EQ(Config->GetPXHUser(), QStringLiteral("алиса"));
     EXPECT_EQ(Config->GetPXHPassword(), QStringLiteral("s3cret"));
     pugi::xml_document Doc;
-    const QByteArray Bytes = ReadFile(Config->GetFileName());
+    const QByteArray Bytes = ReadWholeFile(Config->GetFileName());
     ASSERT_TRUE(Doc.load_buffer(Bytes.constData(), Bytes.size()));
     EXPECT_STREQ(Doc.select_node("/PixhoardConfig/PixhoardUser").node().attribute("User").value(),
                  "D0B0D0BBD0B8D181D0B0");
@@ -237,7 +237,7 @@ TEST_F(ConfigTest, SaveWithoutAccountClearsItAndNeverSwapsLiveFields) {
     ASSERT_TRUE(Config->Save());
     EXPECT_EQ(Config->GetPXHUser(), QString());
     EXPECT_EQ(Config->GetPXHPassword(), QString());
-    const QByteArray After = ReadFile(Config->GetFileName());
+    const QByteArray After = ReadWholeFile(Config->GetFileName());
     ASSERT_TRUE(Doc.load_buffer(After.constData(), After.size()));
     const pugi::xml_node User = Doc.select_node("/PixhoardConfig/PixhoardUser").node();
     EXPECT_STREQ(User.attribute("User").value(), "");
@@ -362,7 +362,7 @@ TEST_F(ConfigTest, ToolStates) {
 
 TEST_F(ConfigTest, PagesCarryThePartnerCode) {
     QDir().mkpath(FRoot.config() + "/Pixhoard");
-    WriteFile(FRoot.config() + "/Pixhoard/registry.ini", "[Software\\Pixhoard]\nPartnerCode=p&1 x\n");
+    WriteWholeFile(FRoot.config() + "/Pixhoard/registry.ini", "[Software\\Pixhoard]\nPartnerCode=p&1 x\n");
     auto Config = LoadedConfig();
     EXPECT_EQ(Config->GetPartnerCode(), QStringLiteral("p&1 x"));
     EXPECT_EQ(Config->GetPartnerCodeParam(), QStringLiteral("code=p%261%20x"));
@@ -377,7 +377,8 @@ TEST_F(ConfigTest, PagesCarryThePartnerCode) {
 
     // The machine-wide store comes first.
     QDir().mkpath(FRoot.path() + "/xdg/Pixhoard");
-    WriteFile(FRoot.path() + "/xdg/Pixhoard/registry.ini", "[software\\pixhoard]\npartnercode=machine\n");
+    WriteWholeFile(FRoot.path() + "/xdg/Pixhoard/registry.ini",
+                   "[software\\pixhoard]\npartnercode=machine\n");
     EXPECT_EQ(LoadedConfig()->GetPartnerCode(), QStringLiteral("machine"));
 
     QFile::remove(FRoot.path() + "/xdg/Pixhoard/registry.ini");

@@ -1,6 +1,7 @@
 // The upload history: the 1000-entry cap with its thumbnails, safe deletes, damaged files, codes and times.
 #include "base/app_paths.h"
 #include "base/persist_object.h"
+#include "file_helpers.h"
 #include "model/upload_history.h"
 #include "support/temp_root.h"
 
@@ -44,15 +45,6 @@ protected:
             History->TInterfacedObjectList::Add(Rec(I, I == 0 ? AOldestThumb : QString()));
         ASSERT_TRUE(History->Save());
     }
-    static QByteArray ReadFile(const QString& AName) {
-        QFile File(AName);
-        return File.open(QIODevice::ReadOnly) ? File.readAll() : QByteArray();
-    }
-    static void WriteFile(const QString& AName, const QByteArray& AData) {
-        QFile File(AName);
-        ASSERT_TRUE(File.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        File.write(AData);
-    }
 
     TempRoot FRoot;
 };
@@ -74,7 +66,7 @@ TEST_F(HistoryTest, ThousandAndOneAddsKeepTheNewestAndDeleteOnlyTheDroppedThumbn
     for (std::size_t I = 1; I < Thumbs.size(); ++I)
         EXPECT_TRUE(Left.contains(Thumbs[I])) << I;
 
-    const QByteArray Bytes = ReadFile(History->FileName());
+    const QByteArray Bytes = ReadWholeFile(History->FileName());
     pugi::xml_document Doc;
     ASSERT_TRUE(Doc.load_buffer(Bytes.constData(), Bytes.size()));
     EXPECT_EQ(
@@ -96,7 +88,7 @@ TEST_F(HistoryTest, ADroppedEntryDeletesNothingOutsideTheHistoryFolder) {
     for (const auto& [Thumb, Victim] : Cases) {
         SCOPED_TRACE(Thumb.toStdString());
         QDir().mkpath(TUploadHistory::HistoryFolder());
-        WriteFile(Outside + "victim.txt", "keep me");
+        WriteWholeFile(Outside + "victim.txt", "keep me");
         WriteHistory(CMaxHistoryCount, Thumb);
         auto History = Loaded();
         ASSERT_EQ(History->GetCount(), CMaxHistoryCount);
@@ -104,7 +96,7 @@ TEST_F(HistoryTest, ADroppedEntryDeletesNothingOutsideTheHistoryFolder) {
         History->AddByLink(QDateTime::currentDateTime(), "https://s/new", NewThumb(), "", "n.png", 1);
         EXPECT_EQ(History->GetCount(), CMaxHistoryCount);
         EXPECT_TRUE(QFileInfo::exists(Victim));
-        EXPECT_EQ(ReadFile(Outside + "victim.txt"), QByteArray("keep me"));
+        EXPECT_EQ(ReadWholeFile(Outside + "victim.txt"), QByteArray("keep me"));
     }
 }
 
@@ -132,12 +124,12 @@ TEST_F(HistoryTest, TextSurvivesSaveAndLoad) {
 TEST_F(HistoryTest, AnUnreadableTimeKeepsItsEntry) {
     WriteHistory(10);
     const QString File = Loaded()->FileName();
-    QByteArray Bytes = ReadFile(File);
+    QByteArray Bytes = ReadWholeFile(File);
     const QByteArray Fifth =
         QDateTime(QDate(2024, 1, 1), QTime(0, 0)).addSecs(5 * 60).toString("yyyy-MM-dd HH:mm").toUtf8();
     ASSERT_TRUE(Bytes.contains(Fifth));
     Bytes.replace(Fifth, "garbage");
-    WriteFile(File, Bytes);
+    WriteWholeFile(File, Bytes);
     auto History = Loaded();
     ASSERT_EQ(History->GetCount(), 10);
     for (int I = 0; I < 10; ++I) {
@@ -183,7 +175,7 @@ TEST_F(HistoryTest, CodesComeFromTheOneParser) {
 TEST_F(HistoryTest, ADamagedFileKeepsItsReadableEntries) {
     WriteHistory(5);
     const QString File = Loaded()->FileName();
-    const QByteArray Good = ReadFile(File);
+    const QByteArray Good = ReadWholeFile(File);
     const qsizetype ThirdEnd = [&] {
         qsizetype At = -1;
         for (int I = 0; I < 3; ++I)
@@ -206,19 +198,19 @@ TEST_F(HistoryTest, ADamagedFileKeepsItsReadableEntries) {
     for (const TCase& Case : Cases) {
         SCOPED_TRACE(Case.Name);
         QFile::remove(File + ".bad");
-        WriteFile(File, Case.Bytes);
+        WriteWholeFile(File, Case.Bytes);
         auto History = Loaded();
         ASSERT_EQ(History->GetCount(), Case.Readable);
         for (int I = 0; I < Case.Readable; ++I) {
             EXPECT_EQ(History->GetItem(I)->GetURL(), QStringLiteral("https://s/%1").arg(4 - I));
             EXPECT_EQ(History->GetItem(I)->GetCodeWiki(), QStringLiteral("wiki"));
         }
-        EXPECT_EQ(ReadFile(File + ".bad"), Case.Bytes);
+        EXPECT_EQ(ReadWholeFile(File + ".bad"), Case.Bytes);
         History->AddByLink(QDateTime::currentDateTime(), "https://s/new", "", "", "n", 1);
         auto Again = Loaded();
         ASSERT_EQ(Again->GetCount(), Case.Readable + 1);
         EXPECT_EQ(Again->GetItem(0)->GetURL(), QStringLiteral("https://s/new"));
-        EXPECT_EQ(ReadFile(File + ".bad"), Case.Bytes);
+        EXPECT_EQ(ReadWholeFile(File + ".bad"), Case.Bytes);
     }
 }
 
@@ -245,7 +237,7 @@ TEST_F(HistoryTest, IndexRulesAndPlainNames) {
     History->Delete(-1);
     EXPECT_EQ(History->GetCount(), 1);
     // A type icon goes with the entry that used it.
-    WriteFile(TUploadHistory::HistoryFolder() + "_Video.png", "icon");
+    WriteWholeFile(TUploadHistory::HistoryFolder() + "_Video.png", "icon");
     History->Delete(0);
     EXPECT_EQ(History->GetCount(), 0);
     EXPECT_FALSE(QFileInfo::exists(TUploadHistory::HistoryFolder() + "_Video.png"));
