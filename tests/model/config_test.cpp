@@ -1,6 +1,7 @@
 // The configuration: every setting through save and load, first start, damaged files, migrations, accessors.
 #include "config_fixture.h"
 #include "model/password_scrambler.h"
+#include "server_compare.h"
 
 #include <QFileInfo>
 #include <QThread>
@@ -86,20 +87,8 @@ TEST_F(ConfigTest, EverySettingChangedSurvivesSaveAndLoadInItsPlace) {
          {Config->GetPXHPassword(), Config->GetProxyPassword(), QStringLiteral("ftp-secret")})
         EXPECT_FALSE(Bytes.contains(Secret.toUtf8())) << Secret.toStdString();
 
-    ASSERT_EQ(Loaded->ServerList()->GetCount(), 2);
-    for (int I = 0; I < 2; ++I) {
-        const auto Want = Config->ServerList()->GetItem(I);
-        const auto Got = Loaded->ServerList()->GetItem(I);
-        EXPECT_EQ(Got->GetKind(), Want->GetKind());
-        EXPECT_EQ(Got->GetName(), Want->GetName());
-        EXPECT_EQ(Got->GetURL(), Want->GetURL());
-        EXPECT_EQ(Got->GetBaseURL(), Want->GetBaseURL());
-        EXPECT_EQ(Got->GetPath(), Want->GetPath());
-        EXPECT_EQ(Got->GetUserName(), Want->GetUserName());
-        EXPECT_EQ(Got->GetPassword(), Want->GetPassword());
-        EXPECT_EQ(Got->GetPassive(), Want->GetPassive());
-        EXPECT_EQ(Got->GetChecked(), Want->GetChecked());
-    }
+    EXPECT_EQ(Loaded->ServerList()->GetCount(), 2);
+    ExpectSameServers(*Loaded->ServerList(), *Config->ServerList());
     EXPECT_TRUE(
         Doc.select_node("/PixhoardConfig/Upload/UploadServers/Items[@Count='2']/Server[@Kind='ustFTP']"));
 }

@@ -5,6 +5,7 @@
 #include "model/upload_file.h"
 #include "model/upload_response.h"
 #include "model/upload_server.h"
+#include "server_compare.h"
 
 #include <gtest/gtest.h>
 #include <stdexcept>
@@ -95,20 +96,8 @@ TEST(UploadServerList, PersistsEveryKindWithTheScrambledPasswordOnly) {
 
     auto Back = MakeInterfaced<TUploadServerList>();
     TPersistObject::FromXMLBytes(*Back, Text);
-    ASSERT_EQ(Back->GetCount(), 3);
-    for (int I = 0; I < 3; ++I) {
-        const auto Want = List->GetItem(I);
-        const auto Got = Back->GetItem(I);
-        EXPECT_EQ(Got->GetKind(), Want->GetKind());
-        EXPECT_EQ(Got->GetName(), Want->GetName());
-        EXPECT_EQ(Got->GetBaseURL(), Want->GetBaseURL());
-        EXPECT_EQ(Got->GetURL(), Want->GetURL());
-        EXPECT_EQ(Got->GetPath(), Want->GetPath());
-        EXPECT_EQ(Got->GetUserName(), Want->GetUserName());
-        EXPECT_EQ(Got->GetPassword(), Want->GetPassword());
-        EXPECT_EQ(Got->GetPassive(), Want->GetPassive());
-        EXPECT_EQ(Got->GetChecked(), Want->GetChecked());
-    }
+    EXPECT_EQ(Back->GetCount(), 3);
+    test::ExpectSameServers(*Back, *List);
 }
 
 TEST(UploadFile, PathsHoldingLineBreaksAreRefused) {
