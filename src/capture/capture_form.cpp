@@ -508,6 +508,8 @@ void TCaptureForm::mouseReleaseEvent(QMouseEvent* AEvent) {
         // A click, or a drag too small to be an area.
         if (AEvent->modifiers() & Qt::ShiftModifier) {
             CopyPixelColor(Snap(AEvent->position()));
+        } else if (FPickWindow && PickWindowAt(Snap(AEvent->position()))) {
+            return;
         }
         FSelection = QRectF();
         FResultRect = QRect();
@@ -516,6 +518,31 @@ void TCaptureForm::mouseReleaseEvent(QMouseEvent* AEvent) {
     }
     FSelection = selection;
     DoOk();
+}
+
+bool TCaptureForm::PickWindowAt(const QPointF& APoint) {
+    try {
+        TX11Screen& screen = FScreen ? *FScreen : TX11Screen::Application();
+        const QPoint root = PhysicalOf(APoint) + FRootRect.topLeft();
+        const std::optional<std::uint32_t> window =
+            screen.TopLevelAt(root, static_cast<std::uint32_t>(winId()));
+        const std::optional<TWindowFacts> facts = window ? screen.WindowFacts(*window) : std::nullopt;
+        if (!facts) {
+            return false;
+        }
+        // Only the part of the window on the frozen picture can be captured.
+        const QRect area = facts->Rect.intersected(FRootRect).translated(-FRootRect.topLeft());
+        if (area.isEmpty()) {
+            return false;
+        }
+        FSelection = QRectF(QPointF(area.left() / FZoom, area.top() / FZoom),
+                            QPointF(area.right() / FZoom, area.bottom() / FZoom));
+        DoOk();
+        return result() == QDialog::Accepted;
+    } catch (...) {
+        ZRLogException(std::current_exception(), QStringLiteral("TCaptureForm.PickWindow"));
+        return false;
+    }
 }
 
 void TCaptureForm::mouseDoubleClickEvent(QMouseEvent* AEvent) {
@@ -597,6 +624,16 @@ void TCaptureForm::showEvent(QShowEvent* AEvent) {
     // window is viewable, which may take a few tries.
     FGrabTries = 0;
     FGrabTimer->start();
+    if (FSettings.PerMonitor && !FConfinement && FRootRect.isValid()) {
+        try {
+            if (FScreen || qGuiApp->nativeInterface<QNativeInterface::QX11Application>()) {
+                FConfinement = std::make_unique<TPointerConfinement>(
+                    FScreen ? *FScreen : TX11Screen::Application(), FRootRect);
+            }
+        } catch (...) {
+            ZRLogException(std::current_exception(), QStringLiteral("TCaptureForm.FormShow"));
+        }
+    }
 }
 
 void TCaptureForm::TryKeyboardGrab() {
@@ -613,6 +650,7 @@ void TCaptureForm::TryKeyboardGrab() {
 
 void TCaptureForm::hideEvent(QHideEvent* AEvent) {
     FGrabTimer->stop();
+    FConfinement.reset();
     if (FKeyboardGrabbed && windowHandle()) {
         windowHandle()->setKeyboardGrabEnabled(false);
     }

@@ -9,6 +9,7 @@
 #include <QRect>
 #include <QRectF>
 #include <QRegion>
+#include <memory>
 
 class QLineEdit;
 class QTimer;
@@ -18,6 +19,7 @@ class QWidget;
 namespace pxh {
 
 class TX11Screen;
+class TPointerConfinement;
 
 enum class TCaptureState { csPoint, csArea, csEditArea };
 enum class TEditAreaState {
@@ -55,6 +57,8 @@ public:
     // The selection in form coordinates (unnormalised while dragging).
     QRectF Selection() const { return FSelection; }
     void Localize();
+    // A plain click then captures the window under the pointer instead of cancelling.
+    void SetPickWindow(bool AValue) { FPickWindow = AValue; }
 
 protected:
     void showEvent(QShowEvent* AEvent) override;
@@ -89,6 +93,7 @@ private:
     QPoint PhysicalOf(const QPointF& APoint) const;
     QRgb PixelAt(const QPointF& APoint) const;
     void DoOk();
+    bool PickWindowAt(const QPointF& APoint);
     void MovePointer(int ADx, int ADy);
     void OnFocusWindowChanged();
     void TryKeyboardGrab();
@@ -120,9 +125,12 @@ private:
     TCaptureState FCaptureState = TCaptureState::csPoint;
     TEditAreaState FEditAreaState = TEditAreaState::easNone;
     bool FWasActive = false;
+    bool FPickWindow = false;
     bool FKeyboardGrabbed = false;
     int FGrabTries = 0;
     QTimer* FGrabTimer = nullptr;
+    // Per-monitor mode keeps the pointer on the captured display while the form is shown.
+    std::unique_ptr<TPointerConfinement> FConfinement;
 
     QWidget* pnlEditArea = nullptr;
     QLineEdit* edtWidth = nullptr;

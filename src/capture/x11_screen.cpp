@@ -334,6 +334,31 @@ std::optional<TWindowFacts> TX11Screen::WindowFacts(std::uint32_t AWindow) const
     return facts;
 }
 
+std::optional<std::uint32_t> TX11Screen::TopLevelAt(const QPoint& APoint, std::uint32_t AExclude) const {
+    auto tree = Take(xcb_query_tree_reply(FConnection, xcb_query_tree(FConnection, FRoot), nullptr));
+    if (!tree) {
+        return std::nullopt;
+    }
+    const xcb_window_t* children = xcb_query_tree_children(tree.get());
+    // Children come bottom to top: the first hit from the end is the topmost.
+    for (int i = xcb_query_tree_children_length(tree.get()) - 1; i >= 0; --i) {
+        if (children[i] == AExclude) {
+            continue;
+        }
+        auto attributes = Take(xcb_get_window_attributes_reply(
+            FConnection, xcb_get_window_attributes(FConnection, children[i]), nullptr));
+        if (!attributes || attributes->map_state != XCB_MAP_STATE_VIEWABLE ||
+            attributes->_class == XCB_WINDOW_CLASS_INPUT_ONLY) {
+            continue;
+        }
+        const std::optional<TWindowFacts> facts = WindowFacts(children[i]);
+        if (facts && facts->Rect.contains(APoint)) {
+            return children[i];
+        }
+    }
+    return std::nullopt;
+}
+
 QString TX11Screen::AtomName(std::uint32_t AAtom) const {
     auto reply = Take(xcb_get_atom_name_reply(FConnection, xcb_get_atom_name(FConnection, AAtom), nullptr));
     if (!reply) {
@@ -365,6 +390,37 @@ QString TX11Screen::TextProperty(std::uint32_t AWindow, std::uint32_t AProperty,
     const int end = int(std::find(text, text + length, '\0') - text);
     const bool utf8 = reply->type == InternAtom("UTF8_STRING");
     return utf8 ? QString::fromUtf8(text, end) : QString::fromLatin1(text, end);
+}
+
+TPointerConfinement::TPointerConfinement(TX11Screen& AScreen, const QRect& ARect)
+    : FConnection(AScreen.Connection()) {
+    const auto x1 = static_cast<std::uint16_t>(ARect.left()), y1 = static_cast<std::uint16_t>(ARect.top());
+    const auto x2 = static_cast<std::uint16_t>(ARect.right() + 1),
+               y2 = static_cast<std::uint16_t>(ARect.bottom() + 1);
+    // Each barrier lets the pointer pass inwards only.
+    const struct {
+        std::uint16_t X1, Y1, X2, Y2;
+        std::uint32_t Allowed;
+    } edges[] = {
+        {x1, y1, x1, y2, XCB_XFIXES_BARRIER_DIRECTIONS_POSITIVE_X},
+        {x2, y1, x2, y2, XCB_XFIXES_BARRIER_DIRECTIONS_NEGATIVE_X},
+        {x1, y1, x2, y1, XCB_XFIXES_BARRIER_DIRECTIONS_POSITIVE_Y},
+        {x1, y2, x2, y2, XCB_XFIXES_BARRIER_DIRECTIONS_NEGATIVE_Y},
+    };
+    for (const auto& edge : edges) {
+        const std::uint32_t barrier = xcb_generate_id(FConnection);
+        xcb_xfixes_create_pointer_barrier(FConnection, barrier, AScreen.Root(), edge.X1, edge.Y1, edge.X2,
+                                          edge.Y2, edge.Allowed, 0, nullptr);
+        FBarriers.push_back(barrier);
+    }
+    xcb_flush(FConnection);
+}
+
+TPointerConfinement::~TPointerConfinement() {
+    for (const std::uint32_t barrier : FBarriers) {
+        xcb_xfixes_delete_pointer_barrier(FConnection, barrier);
+    }
+    xcb_flush(FConnection);
 }
 
 } // namespace pxh

@@ -73,6 +73,9 @@ public:
     void SetUseShm(bool AValue) noexcept { FUseShm = AValue && FShmAvailable; }
 
     std::optional<TCursorImage> CursorImage() const;
+    // The topmost viewable top-level window containing root point APoint, AExclude left out (the capture
+    // form lies over everything); none over the bare root.
+    std::optional<std::uint32_t> TopLevelAt(const QPoint& APoint, std::uint32_t AExclude = 0) const;
     // Facts of AWindow's top-level ancestor below the root; none when the window does not exist.
     std::optional<TWindowFacts> WindowFacts(std::uint32_t AWindow) const;
 
@@ -96,6 +99,19 @@ private:
     bool FXFixesAvailable = false;
     std::mutex FGrabLock;
     std::unique_ptr<TShmSegment> FSegment;
+};
+
+// Four XFixes pointer barriers around ARect (root pixels): the pointer cannot leave it while this lives.
+class TPointerConfinement {
+public:
+    TPointerConfinement(TX11Screen& AScreen, const QRect& ARect);
+    ~TPointerConfinement();
+    TPointerConfinement(const TPointerConfinement&) = delete;
+    TPointerConfinement& operator=(const TPointerConfinement&) = delete;
+
+private:
+    xcb_connection_t* FConnection;
+    std::vector<std::uint32_t> FBarriers;
 };
 
 } // namespace pxh

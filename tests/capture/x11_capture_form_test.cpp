@@ -16,6 +16,7 @@ namespace pxh {
 namespace {
 
 using test::PatternImage;
+using test::TTestWindow;
 using test::TX11Desktop;
 
 struct TOutcome {
@@ -41,6 +42,7 @@ protected:
     // Opens the form, runs xdotool once it is on screen, and waits for it to close.
     TOutcome Capture(const QString& AXdotool, const std::function<void(TCaptureForm&)>& AWhileOpen = {}) {
         TCaptureForm form(FSettings);
+        form.SetPickWindow(FPickWindow);
         EXPECT_TRUE(form.CreateSnapshot());
         QProcess xdotool;
         bool started = false;
@@ -80,6 +82,7 @@ protected:
 
     std::unique_ptr<TX11Screen> FScreen;
     TCaptureSettings FSettings;
+    bool FPickWindow = false;
 };
 
 TEST_F(X11CaptureForm, WholeScreenSnapshotEqualsTheScreen) {
@@ -111,11 +114,35 @@ TEST_F(X11CaptureForm, PerMonitorCaptureStaysOnTheDisplayUnderThePointer) {
     EXPECT_EQ(outcome.Image, PatternImage(QRect(from, to)));
 }
 
+TEST_F(X11CaptureForm, PerMonitorModeConfinesThePointerUntilTheFormCloses) {
+    const std::vector<TMonitorInfo> monitors = FScreen->Monitors();
+    if (monitors.size() < 2) {
+        GTEST_SKIP() << "one display";
+    }
+    const QRect right = monitors[1].Rect;
+    FScreen->WarpPointer(right.topLeft() + QPoint(100, 300));
+    FSettings.PerMonitor = true;
+    const TOutcome outcome =
+        Capture(QStringLiteral("sleep 0.5 mousemove_relative -- -300 0 sleep 0.3 key Escape"));
+    EXPECT_EQ(outcome.Result, QDialog::Rejected);
+    EXPECT_EQ(FScreen->PointerPosition().x(), right.left());
+    QProcess::execute(QStringLiteral("xdotool"), Words(QStringLiteral("mousemove_relative -- -300 0")));
+    EXPECT_EQ(FScreen->PointerPosition().x(), right.left() - 300);
+}
+
 TEST_F(X11CaptureForm, EscapeGivesNoResult) {
     const TOutcome outcome = Capture(QStringLiteral("sleep 0.5 mousemove 200 200 sleep 0.1 key Escape"));
     EXPECT_EQ(outcome.Result, QDialog::Rejected);
     EXPECT_TRUE(outcome.Rect.isNull());
     EXPECT_TRUE(outcome.Image.isNull());
+}
+
+TEST_F(X11CaptureForm, ArrowKeysMoveThePointerByOnePixel) {
+    const TOutcome outcome = Capture(
+        QStringLiteral("sleep 0.5 mousemove 200 200 sleep 0.1 key Right key Right key Down key Left key Down "
+                       "key Down sleep 0.2 key Escape"));
+    EXPECT_EQ(outcome.Result, QDialog::Rejected);
+    EXPECT_EQ(FScreen->PointerPosition(), QPoint(201, 203));
 }
 
 TEST_F(X11CaptureForm, PinnedAreaComesBackAtTheNextCapture) {
@@ -141,6 +168,26 @@ TEST_F(X11CaptureForm, PinnedAreaComesBackAtTheNextCapture) {
     ASSERT_EQ(second.Result, QDialog::Accepted);
     EXPECT_EQ(second.Rect, first.Rect);
     EXPECT_EQ(second.Image, PatternImage(first.Rect));
+}
+
+TEST_F(X11CaptureForm, ClickPicksTheWindowUnderThePointer) {
+    const QRect frame(300, 200, 240, 130);
+    TTestWindow window(TX11Desktop::Instance()->Connection(), frame, "picked");
+    window.Map();
+    TTestWindow below(TX11Desktop::Instance()->Connection(), QRect(250, 150, 400, 300), "below");
+    const TOutcome picked = [&] {
+        TTestWindow top(TX11Desktop::Instance()->Connection(), QRect(700, 500, 50, 50), "elsewhere");
+        top.Map();
+        FPickWindow = true;
+        return Capture(QStringLiteral("sleep 0.3 mousemove 400 250 sleep 0.1 click 1"));
+    }();
+    ASSERT_EQ(picked.Result, QDialog::Accepted);
+    EXPECT_EQ(picked.Rect, frame);
+    ASSERT_EQ(picked.Image.size(), frame.size());
+    EXPECT_EQ(picked.Image.pixel(10, 10), qRgb(0xFF, 0x00, 0xFF));
+    // Over the bare root a click still cancels.
+    const TOutcome bare = Capture(QStringLiteral("sleep 0.3 mousemove 20 20 sleep 0.1 click 1"));
+    EXPECT_EQ(bare.Result, QDialog::Rejected);
 }
 
 } // namespace

@@ -205,4 +205,27 @@ void TX11Desktop::PaintPattern() {
     Sync(FConnection);
 }
 
+TTestWindow::TTestWindow(xcb_connection_t* AConnection, const QRect& ARect, const QByteArray& ATitle)
+    : FConnection(AConnection) {
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(AConnection)).data;
+    FWindow = xcb_generate_id(AConnection);
+    const uint32_t values[] = {0x00FF00FFu, 1};
+    xcb_create_window(AConnection, XCB_COPY_FROM_PARENT, FWindow, screen->root, int16_t(ARect.x()),
+                      int16_t(ARect.y()), uint16_t(ARect.width()), uint16_t(ARect.height()), 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
+                      XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, values);
+    xcb_change_property(AConnection, XCB_PROP_MODE_REPLACE, FWindow, Atom(AConnection, "_NET_WM_NAME"),
+                        Atom(AConnection, "UTF8_STRING"), 8, uint32_t(ATitle.size()), ATitle.constData());
+}
+
+TTestWindow::~TTestWindow() {
+    xcb_destroy_window(FConnection, FWindow);
+    Sync(FConnection);
+}
+
+void TTestWindow::Map() {
+    xcb_map_window(FConnection, FWindow);
+    Sync(FConnection);
+}
+
 } // namespace pxh::test

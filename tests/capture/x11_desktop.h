@@ -1,9 +1,11 @@
 // A private Xvfb for one test binary: its layout, RandR monitors and a coordinate-coded root pattern.
 #pragma once
 
+#include <QByteArray>
 #include <QImage>
 #include <QRect>
 #include <QString>
+#include <cstdint>
 #include <sys/types.h>
 #include <vector>
 
@@ -50,6 +52,21 @@ private:
     pid_t FPid = -1;
     QString FDisplay;
     xcb_connection_t* FConnection = nullptr;
+};
+
+// A bare override-redirect window on the test's connection, filled magenta, with a UTF-8 title.
+class TTestWindow {
+public:
+    TTestWindow(xcb_connection_t* AConnection, const QRect& ARect, const QByteArray& ATitle);
+    ~TTestWindow();
+    TTestWindow(const TTestWindow&) = delete;
+    TTestWindow& operator=(const TTestWindow&) = delete;
+    void Map();
+    std::uint32_t Id() const { return FWindow; }
+
+private:
+    xcb_connection_t* FConnection;
+    std::uint32_t FWindow = 0;
 };
 
 } // namespace pxh::test

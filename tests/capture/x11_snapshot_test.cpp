@@ -13,6 +13,7 @@ namespace pxh {
 namespace {
 
 using test::PatternImage;
+using test::TTestWindow;
 using test::TX11Desktop;
 
 class X11Snapshot : public testing::TestWithParam<bool> {
@@ -102,43 +103,6 @@ TEST(X11Monitors, CursorImageComesThroughXFixes) {
     EXPECT_FALSE(cursor->Image.isNull());
     EXPECT_EQ(cursor->Position, screen.PointerPosition());
 }
-
-// A bare window on the test's connection, with a UTF-8 title.
-class TTestWindow {
-public:
-    TTestWindow(xcb_connection_t* AConnection, const QRect& ARect, const QByteArray& ATitle)
-        : FConnection(AConnection) {
-        const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(AConnection)).data;
-        FWindow = xcb_generate_id(AConnection);
-        const uint32_t values[] = {0x00FF00FFu, 1};
-        xcb_create_window(AConnection, XCB_COPY_FROM_PARENT, FWindow, screen->root, int16_t(ARect.x()),
-                          int16_t(ARect.y()), uint16_t(ARect.width()), uint16_t(ARect.height()), 0,
-                          XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
-                          XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, values);
-        const auto atom = [&](const char* AName) {
-            auto* reply = xcb_intern_atom_reply(
-                AConnection, xcb_intern_atom(AConnection, 0, uint16_t(strlen(AName)), AName), nullptr);
-            const xcb_atom_t result = reply->atom;
-            free(reply);
-            return result;
-        };
-        xcb_change_property(AConnection, XCB_PROP_MODE_REPLACE, FWindow, atom("_NET_WM_NAME"),
-                            atom("UTF8_STRING"), 8, uint32_t(ATitle.size()), ATitle.constData());
-    }
-    ~TTestWindow() {
-        xcb_destroy_window(FConnection, FWindow);
-        xcb_flush(FConnection);
-    }
-    void Map() {
-        xcb_map_window(FConnection, FWindow);
-        free(xcb_get_input_focus_reply(FConnection, xcb_get_input_focus(FConnection), nullptr));
-    }
-    xcb_window_t Id() const { return FWindow; }
-
-private:
-    xcb_connection_t* FConnection;
-    xcb_window_t FWindow = 0;
-};
 
 TEST(X11WindowSnapshot, MappedPartlyOffScreenAndUnmapped) {
     xcb_connection_t* connection = TX11Desktop::Instance()->Connection();
