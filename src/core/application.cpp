@@ -2,11 +2,13 @@
 
 #include "base/app_paths.h"
 #include "base/logger.h"
+#include "core/local_service.h"
 #include "core/operation.h"
 #include "core/operation_thread.h"
 #include "core/platform_services.h"
 #include "core/timer_thread.h"
 #include "core/ui_bridge.h"
+#include "model/deployment.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -110,6 +112,9 @@ int TPixhoardApplication::Run() {
             app->ReleaseInstance();
         return 1;
     }
+
+    // Without a configured service the local one must answer before the first query goes out.
+    EnsureLocalService(TDeployment::Current().ServiceRoot);
 
     // The engine's history load and the start-up folder query join here.
     if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty())

@@ -65,3 +65,30 @@ TEST(Program, KeepsRunningWhenTheLogCannotGrow) {
     EXPECT_EQ(Terminate(limited), 0) << limited.readAllStandardError().toStdString();
     EXPECT_EQ(QFileInfo(root.appData() + "/" + logs.first()).size(), size);
 }
+
+TEST(Program, StartsTheLocalServiceWhenNothingAnswersAndLeavesItRunning) {
+    TempRoot root;
+    QProcessEnvironment env;
+    env.insert("PIXHOARD_SERVICE_ROOT", "");
+    if (RunProgram(root, "pixhoard-service", {"--help"}).ExitCode != 0)
+        GTEST_SKIP() << "pixhoard-service is not built";
+    QProcess probe;
+    probe.start("curl", {"-s", "-o", "/dev/null", "--max-time", "2", "http://127.0.0.1:47800/"});
+    probe.waitForFinished(5000);
+    if (probe.exitCode() == 0)
+        GTEST_SKIP() << "a service already answers on 127.0.0.1:47800";
+
+    auto program = StartProgram(root, "pixhoard", {}, env);
+    const QString serviceData = root.data() + "/pixhoard-service";
+    ASSERT_TRUE(WaitFor([&] { return ReadLogs(root).contains("EnsureLocalService: started"); }))
+        << ReadLogs(root).toStdString();
+    ASSERT_EQ(Terminate(*program), 0);
+    // The service stays for the links it handed out, until told to stop.
+    EXPECT_TRUE(WaitFor([&] {
+        QProcess get;
+        get.start("curl", {"-s", "-o", "/dev/null", "--max-time", "2", "http://127.0.0.1:47800/"});
+        get.waitForFinished(5000);
+        return get.exitCode() == 0;
+    }));
+    EXPECT_EQ(RunProgram(root, "pixhoard-service", {"--stop", "--data", serviceData}).ExitCode, 0);
+}

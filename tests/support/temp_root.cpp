@@ -25,6 +25,12 @@ QProcessEnvironment TempRoot::environment() const {
     env.insert("PATH", bin() + ":" + env.value("PATH"));
     env.insert("LANG", "C.UTF-8");
     env.insert("TZ", "UTC");
+    // Nothing answers on port 1: a test never reaches, nor starts, the user's local service unless it
+    // points these at a fixture of its own.
+    env.insert("PIXHOARD_SERVICE_ROOT", "http://127.0.0.1:1/");
+    env.insert("PIXHOARD_FTP_INTAKE", "pixhoard@127.0.0.1:1");
+    env.insert("PIXHOARD_YADISK_API", "http://127.0.0.1:1/disk/v1/disk/");
+    env.insert("PIXHOARD_YADISK_OAUTH", "http://127.0.0.1:1/disk/oauth/");
     return env;
 }
 
