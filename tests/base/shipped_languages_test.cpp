@@ -5,8 +5,10 @@
 #include "support/temp_root.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QRegularExpression>
+#include <QSet>
 #include <gtest/gtest.h>
 
 namespace pxh {
@@ -92,4 +94,28 @@ TEST_F(ShippedLanguages, TranslationsMatchTheEnglishFile) {
 }
 
 } // namespace
+} // namespace pxh
+
+namespace pxh {
+
+// Every text the code asks for by number is in all three files; a new call with a missing text fails here.
+TEST_F(ShippedLanguages, HoldEveryTextTheCodeUses) {
+    static const QRegularExpression call(QStringLiteral("Localized(?:Text|Format)\\s*\\(\\s*(\\d+)"));
+    QSet<int> used;
+    QDirIterator it(test::SourceDir() + "/src", {"*.cpp", "*.h"}, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        QFile source(it.next());
+        ASSERT_TRUE(source.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(source.readAll());
+        for (const auto& match : call.globalMatch(text))
+            used.insert(match.captured(1).toInt());
+    }
+    ASSERT_FALSE(used.isEmpty()) << "the scan found no text calls at all";
+    for (const Shipped& file : FFiles) {
+        const TLanguageTexts texts = Load(file.File);
+        for (int id : used)
+            EXPECT_TRUE(texts.Contains(TextKey(id))) << file.File.toStdString() << " lacks text " << id;
+    }
+}
+
 } // namespace pxh

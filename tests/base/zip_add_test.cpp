@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <csignal>
 #include <gtest/gtest.h>
 
@@ -61,6 +62,11 @@ TEST_F(ZipAddTest, AddsAFileAndAFolder) {
     EXPECT_TRUE(List.contains("Path = photo.png")) << List.toStdString();
     EXPECT_TRUE(List.contains("Path = album/inner/two.txt")) << List.toStdString();
     EXPECT_FALSE(List.contains("Encrypted = +"));
+    // A second, independent reader accepts the archive too.
+    QProcess unzip;
+    unzip.start("unzip", {"-tq", Archive});
+    ASSERT_TRUE(unzip.waitForFinished(60000));
+    EXPECT_EQ(unzip.exitCode(), 0) << unzip.readAllStandardOutput().toStdString();
 }
 
 TEST_F(ZipAddTest, PasswordGoesThroughStandardInputOnly) {
@@ -76,6 +82,10 @@ TEST_F(ZipAddTest, PasswordGoesThroughStandardInputOnly) {
     EXPECT_TRUE(Listing(Archive).contains("Encrypted = +"));
     EXPECT_TRUE(SevenZip({"t", "-p" + Password, Archive}).Succeeded());
     EXPECT_FALSE(SevenZip({"t", "-pwrong", Archive}).Succeeded());
+    QProcess unzip;
+    unzip.start("unzip", {"-tq", "-P" + Password, Archive}); // joined: the password begins with "-"
+    ASSERT_TRUE(unzip.waitForFinished(60000));
+    EXPECT_EQ(unzip.exitCode(), 0) << unzip.readAllStandardOutput().toStdString();
     EXPECT_FALSE(ZipAdd(Root.path() + "/x.zip", Root.path() + "/photo.png", 5, "two\nlines"));
 }
 
