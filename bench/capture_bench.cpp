@@ -23,19 +23,12 @@
 
 extern char** environ;
 
+#include "bench_timing.h"
+
+using pxh::bench::MedianMs;
+
 namespace {
 
-double MedianMs(int ARuns, const std::function<void()>& AStep) {
-    std::vector<double> times;
-    for (int i = 0; i < ARuns; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        AStep();
-        times.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
 
 // A private Xvfb whose root shows a screenshot-like picture, so the PNG sizes mean something.
 class TServer {

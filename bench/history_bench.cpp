@@ -14,6 +14,10 @@
 #include <unistd.h>
 #include <vector>
 
+#include "bench_timing.h"
+
+using pxh::bench::MedianMs;
+
 namespace {
 
 QString NewThumb() {
@@ -24,18 +28,6 @@ QString NewThumb() {
     return Name;
 }
 
-// Median of the runs, in milliseconds.
-double Measure(int ARuns, const std::function<void()>& AStep) {
-    std::vector<double> Times;
-    for (int I = 0; I < ARuns; ++I) {
-        QElapsedTimer Timer;
-        Timer.start();
-        AStep();
-        Times.push_back(static_cast<double>(Timer.nsecsElapsed()) / 1e6);
-    }
-    std::sort(Times.begin(), Times.end());
-    return Times[Times.size() / 2];
-}
 
 } // namespace
 
@@ -60,15 +52,15 @@ int main(int argc, char** argv) {
     // Flush the thumbnails written above, so that the first saves do not pay for them.
     History->Save();
     ::sync();
-    const double Save = Measure(21, [&] { History->Save(); });
+    const double Save = MedianMs(21, [&] { History->Save(); });
     const qint64 Bytes = QFile(History->FileName()).size();
     int Loaded = 0;
-    const double Load = Measure(21, [&] {
+    const double Load = MedianMs(21, [&] {
         auto Fresh = MakeInterfaced<TUploadHistory>();
         Fresh->Load();
         Loaded = Fresh->GetCount();
     });
-    const double Add = Measure(21, [&] {
+    const double Add = MedianMs(21, [&] {
         History->AddByLink(QDateTime::currentDateTime(), QStringLiteral("https://127.0.0.1:47800/f/new"),
                            NewThumb(), QString(), QStringLiteral("new.png"), 1);
     });
