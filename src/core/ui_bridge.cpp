@@ -103,10 +103,16 @@ void RunOnUi(const std::function<void()>& AWork) {
     call->Blocking = true;
     Enqueue(call);
     auto& b = Bridge();
-    std::unique_lock lock(b.Mutex);
-    b.CallDone.wait(lock, [&] { return call->Done; });
-    if (call->Error) {
-        std::rethrow_exception(call->Error);
+    std::exception_ptr error;
+    {
+        std::unique_lock lock(b.Mutex);
+        b.CallDone.wait(lock, [&] { return call->Done; });
+        // The worker takes the only reference: the exception object must not be released on the
+        // UI thread while the worker's handler still reads it.
+        error = std::move(call->Error);
+    }
+    if (error) {
+        std::rethrow_exception(std::move(error));
     }
 }
 
@@ -150,7 +156,7 @@ int ServeUiCalls() {
         }
         {
             std::lock_guard lock(b.Mutex);
-            call->Error = error;
+            call->Error = std::move(error);
             call->Done = true;
         }
         b.CallDone.notify_all();
