@@ -1,0 +1,42 @@
+// The upload operations of one file and of one picture.
+#pragma once
+
+#include "net/web_operation.h"
+
+namespace pxh {
+
+// Uploads a temporary file prepared for it (text and clipboard text) and deletes it afterwards.
+class TUploadFileOperation : public TWebOperation {
+public:
+    explicit TUploadFileOperation(IUploadFilePtr AJob);
+    const IUploadFilePtr& File() const { return FFile; }
+
+protected:
+    int DoExecute() override;
+
+private:
+    IUploadFilePtr FFile;
+};
+
+// Uploads a rendered picture, keeps a local copy when asked, and deletes the temporary picture afterwards.
+class TUploadImageOperation : public TWebOperation {
+public:
+    explicit TUploadImageOperation(IUploadFilePtr AJob);
+    const IUploadFilePtr& File() const { return FFile; }
+
+    // The name of the local copy: the caption and the time when the caption is a portable file name,
+    // else "Pixhoard_" and the time; then the extension of the picture.
+    static QString CopyName(const QString& ACaption, const QDateTime& ATime, const QString& AFile);
+
+protected:
+    int DoExecute() override;
+
+private:
+    void SaveLocalCopy();
+    IUploadFilePtr FFile;
+};
+
+// Removes a temporary file; a failure is logged and never changes the operation's result.
+void RemoveTemporaryFile(const QString& APath, const QString& AContext);
+
+} // namespace pxh

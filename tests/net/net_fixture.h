@@ -1,0 +1,98 @@
+// The loopback peers and the program side of the network tests: one service (with an account) for the whole
+// binary, the configuration and localizer, fake clipboard and notifications, and an operation thread.
+#pragma once
+
+#include "core/operation_thread.h"
+#include "model/pixhoard_config.h"
+#include "model/upload_file.h"
+#include "net/net_context.h"
+#include "net/web_operation.h"
+#include "service/service_process.h"
+#include "support/temp_root.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QString>
+#include <QStringList>
+#include <condition_variable>
+#include <gtest/gtest.h>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+namespace pxh::test {
+
+class TFakeDesktop : public IPXHClipboardService, public IPXHNotificationService {
+public:
+    void SetClipboardText(const QString& AText) override;
+    void NotificationInit() override {}
+    void Notify(const QString& AText, const QString& ALink, const QString& ATitle,
+                const QString& AMessage) override;
+    void NotifyError(const QString& AText) override { Notify(AText, {}, {}, {}); }
+    void NotifyWarning(const QString& AText) override { Notify(AText, {}, {}, {}); }
+
+    void Clear();
+    QStringList Clipboard() const;
+    QStringList Notifications() const; // "text|link" each
+
+private:
+    mutable std::mutex FLock;
+    QStringList FClipboard;
+    QStringList FNotifications;
+};
+
+// How an operation ended, taken from its events (the thread frees it right after).
+struct TOutcome {
+    int ExitCode = -999;
+    QString Info;
+    QString Name;
+    QString ResultURL;
+    QString FTPFileName;
+    std::optional<QString> Exception;
+    qint64 CancelToEndMs = -1;
+};
+
+class TNetTest : public ::testing::Test {
+public:
+    static void SetUpTestSuite();
+    static void TearDownTestSuite();
+
+protected:
+    void SetUp() override;
+
+    static TServiceProcess& Service() { return *GService; }
+    static IConfig& Config() { return *GConfig; }
+    static TFakeDesktop& Desktop() { return *GDesktop; }
+    // Writes ASize bytes of a repeatable pattern into the scratch folder.
+    static QString WriteFile(const QString& AName, qint64 ASize);
+    static QByteArray ReadFile(const QString& APath);
+
+    static IUploadFilePtr Job(const QString& AFile, const QString& AType = "image/jpeg",
+                              const IUploadServerPtr& AServer = {});
+    // Runs the operation on the test's operation thread and waits for its end.
+    TOutcome Run(std::unique_ptr<TWebOperation> AOperation);
+    // Starts the operation, cancels it once ProgressCount exceeds AAfterBytes, and waits for its end.
+    TOutcome RunAndCancel(std::unique_ptr<TWebOperation> AOperation, qint64 AAfterBytes);
+
+    // The service's request log, without the test-mode routes.
+    static QJsonArray Requests();
+    // The modes of the POSTs, in order.
+    static QStringList Modes(const QJsonArray& ARequests);
+    static QJsonObject RequestOfMode(const QJsonArray& ARequests, const QString& AMode);
+    static QStringList PartNames(const QJsonObject& ARequest);
+    static QString PartValue(const QJsonObject& ARequest, const QString& AName);
+    static void Script(const QByteArray& AJson);
+    static void SetLimits(long AStallSeconds, qint64 AReplyCap = 4 << 20);
+    static void UseAccount(bool AOn);
+
+private:
+    TOutcome RunOn(std::unique_ptr<TWebOperation> AOperation, std::optional<qint64> ACancelAfter);
+
+    static TempRoot* GRoot;
+    static TServiceProcess* GService;
+    static TFakeDesktop* GDesktop;
+    static IConfigPtr GConfig;
+    TOperationThread<TOperation> FThread;
+};
+
+} // namespace pxh::test
