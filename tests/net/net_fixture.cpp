@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
+#include <QRegularExpression>
 #include <chrono>
 #include <thread>
 
@@ -270,5 +271,49 @@ void TNetTest::Script(const QByteArray& AJson) {
         Curl({"-X", "POST", "--data-binary", "@" + Path, GService->Root() + "_test/script"});
     ASSERT_EQ(Reply.Status, 200) << Reply.Body.toStdString();
 }
+
+} // namespace pxh::test
+
+namespace pxh::test {
+
+TPeerProcess::TPeerProcess(const QString& AProgram, const QStringList& AArguments,
+                           const QString& APortPattern) {
+    FProcess = std::make_unique<QProcess>();
+    FProcess->setProcessChannelMode(QProcess::MergedChannels);
+    FProcess->start(AProgram, AArguments);
+    const QRegularExpression Pattern(APortPattern);
+    QByteArray Output;
+    QElapsedTimer Timer;
+    Timer.start();
+    while (Timer.elapsed() < 30000 && FProcess->state() != QProcess::NotRunning) {
+        FProcess->waitForReadyRead(500);
+        Output += FProcess->readAll();
+        const auto Match = Pattern.match(QString::fromUtf8(Output));
+        if (Match.hasMatch()) {
+            FPort = Match.captured(1).toInt();
+            return;
+        }
+    }
+    ADD_FAILURE() << AProgram.toStdString() << " announced no port: " << Output.toStdString();
+}
+
+TPeerProcess::~TPeerProcess() {
+    if (FProcess->state() != QProcess::NotRunning) {
+        FProcess->terminate();
+        if (!FProcess->waitForFinished(5000)) {
+            FProcess->kill();
+            FProcess->waitForFinished();
+        }
+    }
+}
+
+TFtpDestination::TFtpDestination(const QString& AHome, const QString& AUser, const QString& APassword)
+    : Home(AHome)
+    , Ftp("/usr/bin/python3",
+          {"-u", "-m", "pyftpdlib", "-i", "127.0.0.1", "-p", "0", "-w", "-d", AHome, "-u", AUser, "-P",
+           APassword},
+          R"(starting FTP server on 127\.0\.0\.1:(\d+))")
+    , Web("/usr/bin/python3", {"-u", "-m", "http.server", "0", "--bind", "127.0.0.1", "--directory", AHome},
+          R"(Serving HTTP on 127\.0\.0\.1 port (\d+))") {}
 
 } // namespace pxh::test

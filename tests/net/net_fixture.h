@@ -12,6 +12,7 @@
 
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <condition_variable>
@@ -93,6 +94,33 @@ private:
     static TFakeDesktop* GDesktop;
     static IConfigPtr GConfig;
     TOperationThread<TOperation> FThread;
+};
+
+} // namespace pxh::test
+
+namespace pxh::test {
+
+// A child process on loopback that announces its port on a line of its output.
+class TPeerProcess {
+public:
+    // Starts AProgram and waits for a line that APortPattern (one capture: the port) matches.
+    TPeerProcess(const QString& AProgram, const QStringList& AArguments, const QString& APortPattern);
+    ~TPeerProcess();
+    TPeerProcess(const TPeerProcess&) = delete;
+    TPeerProcess& operator=(const TPeerProcess&) = delete;
+    int Port() const { return FPort; }
+
+private:
+    std::unique_ptr<QProcess> FProcess;
+    int FPort = 0;
+};
+
+// A plain pyftpdlib server with full rights on AHome, and an HTTP server that serves the same folder.
+struct TFtpDestination {
+    TFtpDestination(const QString& AHome, const QString& AUser, const QString& APassword);
+    QString Home;
+    TPeerProcess Ftp;
+    TPeerProcess Web;
 };
 
 } // namespace pxh::test
