@@ -23,6 +23,12 @@ IConfigPtr TNetTest::GConfig;
 namespace {
 
 std::shared_ptr<TFakeDesktop> GDesktopShared;
+// The context every operation gets; tests change one value at a time.
+TNetContext GTemplate;
+
+void ApplyContext() {
+    SetNetContext(std::make_shared<TNetContext>(GTemplate));
+}
 
 // Tears the service down once, after every suite has run.
 class TNetEnvironment : public ::testing::Environment {
@@ -86,6 +92,7 @@ void TNetTest::TearDownTestSuite() {
     if (!GService)
         return;
     SetNetContext(nullptr);
+    GTemplate = TNetContext();
     TPlatformServices::Clear();
     GDesktopShared.reset();
     GConfig.reset();
@@ -108,16 +115,22 @@ void TNetTest::SetUp() {
     Intake->SetURL(QStringLiteral("127.0.0.1:%1").arg(Service().FtpPort()));
     Intake->SetPassword("pebbleton");
     Intake->SetPath("/incoming/");
+    GTemplate.ExtraCAFile.clear();
+    Config().SetProxyActive(false);
     SetLimits(60);
 }
 
 void TNetTest::SetLimits(long AStallSeconds, qint64 AReplyCap) {
-    auto Context = std::make_shared<TNetContext>();
-    Context->Config = GConfig;
-    Context->Deployment = TDeployment::Current();
-    Context->StallSeconds = AStallSeconds;
-    Context->ReplyCap = AReplyCap;
-    SetNetContext(Context);
+    GTemplate.Config = GConfig;
+    GTemplate.Deployment = TDeployment::Current();
+    GTemplate.StallSeconds = AStallSeconds;
+    GTemplate.ReplyCap = AReplyCap;
+    ApplyContext();
+}
+
+void TNetTest::SetExtraCA(const QString& AFile) {
+    GTemplate.ExtraCAFile = AFile;
+    ApplyContext();
 }
 
 void TNetTest::UseAccount(bool AOn) {

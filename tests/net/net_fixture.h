@@ -84,6 +84,8 @@ protected:
     static QString PartValue(const QJsonObject& ARequest, const QString& AName);
     static void Script(const QByteArray& AJson);
     static void SetLimits(long AStallSeconds, qint64 AReplyCap = 4 << 20);
+    static void SetExtraCA(const QString& AFile);
+    static QString ScratchDir() { return GRoot->path() + "/tmp"; }
     static void UseAccount(bool AOn);
 
 private:
