@@ -18,10 +18,10 @@ struct TNetContext {
     IConfigPtr Config;
     IUploadHistoryPtr History; // may be empty: nothing is recorded then
     TDeployment Deployment;
-    QString ExtraCAFile;    // an extra trusted CA for self-hosted services; empty: the system store only
-    long StallSeconds = 60; // a transfer without progress for this long fails
+    QString ExtraCAFile;       // an extra trusted CA for self-hosted services; empty: the system store only
+    long StallSeconds = 60;    // a transfer without progress for this long fails
     qint64 ReplyCap = 4 << 20; // service replies larger than this fail
-    QString LanguageName;   // empty: the localizer's current language
+    QString LanguageName;      // empty: the localizer's current language
     // Saves a watermarked copy of the picture for a guest's local copy; the copy is skipped when unset.
     std::function<bool(const QString& ASource, const QString& ATarget)> SaveWatermarked;
 };

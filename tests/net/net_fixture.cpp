@@ -71,7 +71,8 @@ void TNetTest::SetUpTestSuite() {
         return;
     GRoot = new TempRoot();
     GRoot->applyToThisProcess();
-    GService = new TServiceProcess({"--test-mode", "--account", "alice:secret"});
+    QDir().mkpath(FixtureDir());
+    GService = new TServiceProcess({"--test-mode", "--account", "alice:secret", "--fixtures", FixtureDir()});
     ASSERT_FALSE(GService->Root().isEmpty());
     // The deployment is read once per process: it must see this service before anything asks for it.
     qputenv("PIXHOARD_SERVICE_ROOT", GService->Root().toUtf8());

@@ -86,6 +86,8 @@ protected:
     static void SetLimits(long AStallSeconds, qint64 AReplyCap = 4 << 20);
     static void SetExtraCA(const QString& AFile);
     static QString ScratchDir() { return GRoot->path() + "/tmp"; }
+    // Files the service serves under "_test/files/".
+    static QString FixtureDir() { return GRoot->path() + "/fixtures"; }
     static void UseAccount(bool AOn);
 
 private:
