@@ -172,7 +172,13 @@ TOutcome TNetTest::RunAndCancel(std::unique_ptr<TWebOperation> AOperation, qint6
     return RunOn(std::move(AOperation), AAfterBytes);
 }
 
-TOutcome TNetTest::RunOn(std::unique_ptr<TWebOperation> AOperation, std::optional<qint64> ACancelAfter) {
+TOutcome TNetTest::Run(std::unique_ptr<TWebOperation> AOperation,
+                       const std::function<void(TWebOperation&)>& AInspect) {
+    return RunOn(std::move(AOperation), std::nullopt, AInspect);
+}
+
+TOutcome TNetTest::RunOn(std::unique_ptr<TWebOperation> AOperation, std::optional<qint64> ACancelAfter,
+                         const std::function<void(TWebOperation&)>& AInspect) {
     std::mutex Lock;
     std::condition_variable Done;
     bool Finished = false;
@@ -186,6 +192,8 @@ TOutcome TNetTest::RunOn(std::unique_ptr<TWebOperation> AOperation, std::optiona
         Outcome.Name = AOp.Name();
         Outcome.ResultURL = Web.ResultURL();
         Outcome.FTPFileName = Web.FTPFileName();
+        if (AInspect)
+            AInspect(Web);
         if (ACancelAfter)
             Outcome.CancelToEndMs = std::chrono::duration_cast<std::chrono::milliseconds>(
                                         std::chrono::steady_clock::now() - CancelledAt)

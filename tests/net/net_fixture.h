@@ -16,6 +16,7 @@
 #include <QString>
 #include <QStringList>
 #include <condition_variable>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <mutex>
@@ -72,6 +73,9 @@ protected:
                               const IUploadServerPtr& AServer = {});
     // Runs the operation on the test's operation thread and waits for its end.
     TOutcome Run(std::unique_ptr<TWebOperation> AOperation);
+    // The same, with AInspect reading the finished operation's own results in its completion.
+    TOutcome Run(std::unique_ptr<TWebOperation> AOperation,
+                 const std::function<void(TWebOperation&)>& AInspect);
     // Starts the operation, cancels it once ProgressCount exceeds AAfterBytes, and waits for its end.
     TOutcome RunAndCancel(std::unique_ptr<TWebOperation> AOperation, qint64 AAfterBytes);
 
@@ -91,7 +95,8 @@ protected:
     static void UseAccount(bool AOn);
 
 private:
-    TOutcome RunOn(std::unique_ptr<TWebOperation> AOperation, std::optional<qint64> ACancelAfter);
+    TOutcome RunOn(std::unique_ptr<TWebOperation> AOperation, std::optional<qint64> ACancelAfter,
+                   const std::function<void(TWebOperation&)>& AInspect = {});
 
     static TempRoot* GRoot;
     static TServiceProcess* GService;
