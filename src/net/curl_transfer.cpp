@@ -295,6 +295,19 @@ THttpReply TCurlTransfer::PutFile(const QString& AUrl, const QStringList& AHeade
     return std::move(FImpl->Reply);
 }
 
+THttpReply TCurlTransfer::Send(const QByteArray& AMethod, const QString& AUrl, const QStringList& AHeaders) {
+    FImpl->Prepare(FSettings, AUrl, false);
+    if (AMethod != "GET") {
+        curl_easy_setopt(FImpl->Easy, CURLOPT_CUSTOMREQUEST, AMethod.constData());
+        curl_easy_setopt(FImpl->Easy, CURLOPT_POSTFIELDS, "");
+        curl_easy_setopt(FImpl->Easy, CURLOPT_POSTFIELDSIZE, 0L);
+    }
+    TSlist Headers;
+    FImpl->SetHeaders(Headers, AHeaders);
+    FImpl->Perform(FSettings);
+    return std::move(FImpl->Reply);
+}
+
 QString TCurlTransfer::FtpUrl(const TFtpTarget& ATarget) {
     QString Url = QStringLiteral("ftp://%1:%2/").arg(ATarget.Host).arg(ATarget.Port);
     QString Folder = ATarget.Folder;

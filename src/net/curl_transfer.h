@@ -89,6 +89,8 @@ public:
     THttpReply PostForm(const QString& AUrl, const QStringList& AHeaders,
                         const std::vector<TFormPart>& AParts);
     THttpReply PutFile(const QString& AUrl, const QStringList& AHeaders, const QString& APath);
+    // A request without a body (PUT, PATCH, GET).
+    THttpReply Send(const QByteArray& AMethod, const QString& AUrl, const QStringList& AHeaders);
     // Logs in, changes to the folder and stores the file under the name (binary, new file from the start).
     void FtpStore(const TFtpTarget& ATarget, const QString& APath);
     // Logs in and changes to the folder; no transfer.

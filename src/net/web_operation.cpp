@@ -16,6 +16,7 @@
 #include <QUuid>
 #include <chrono>
 #include <cmath>
+#include <nlohmann/json.hpp>
 
 namespace pxh {
 
@@ -247,7 +248,8 @@ int TWebOperation::UploadFile(const IUploadFilePtr& AJob) {
             Result = UploadToService(AJob, File, Size);
             break;
         case ustREST:
-            throw EWebOperation(LocalizedText(2313));
+            Result = UploadToDisk(AJob, File);
+            break;
         }
     } catch (const ETransferCancelled&) {
         Result = ExitCodeCancelled;
@@ -396,6 +398,140 @@ int TWebOperation::UploadToFtp(const IUploadFilePtr& AJob, const QString& AFile)
     SetInfo(LocalizedText(80));
     FCompletionMessage = Response()->GetMessageStr();
     RunOnUi([&] { FtpCompletion(AJob); });
+    return 0;
+}
+
+QStringList TWebOperation::DiskHeaders() const {
+    // The token goes to the disk's API only, never to the upload address it hands out.
+    return {QStringLiteral("Authorization: OAuth ") + Config().GetUploadYandexToken()};
+}
+
+QString TWebOperation::DiskURL(const QString& AResource) const {
+    return Context().Deployment.YaDiskAPI.toString() + AResource;
+}
+
+void TWebOperation::CreateFolder(const QString& APath) {
+    try {
+        const long Status =
+            Http().Send("PUT", DiskURL("resources?path=" + URLEncode('/' + APath)), DiskHeaders()).Status;
+        switch (Status) {
+        case 201:
+            ZRLog(QStringLiteral("Creating Yandex Folder \"") + APath + QStringLiteral("\": OK"));
+            break;
+        case 400:
+            ZRLog(QStringLiteral("Некорректные данные"));
+            break;
+        case 401:
+            ZRLog(QStringLiteral("Не авторизован."));
+            break;
+        case 403:
+            ZRLog(QStringLiteral(
+                "API недоступно. Ваши файлы занимают больше места, чем у вас есть. Удалите лишнее "
+                "или увеличьте объём Диска"));
+            break;
+        case 404:
+            ZRLog(QStringLiteral("Не удалось найти запрошенный ресурс."));
+            break;
+        case 406:
+            ZRLog(QStringLiteral("Ресурс не может быть представлен в запрошенном формате."));
+            break;
+        case 409:
+            ZRLog(QStringLiteral("Ресурс \"%1\" уже существует.").arg(APath));
+            break;
+        default:
+            break;
+        }
+    } catch (const ETransferCancelled&) {
+        throw;
+    } catch (...) {
+        ZRLogException(std::current_exception(), QStringLiteral("TWebOperation.CreateFolder"));
+    }
+}
+
+void TWebOperation::CreateRootFolder() {
+    CreateFolder(QStringLiteral("Pixhoard"));
+    PublishRes(QStringLiteral("Pixhoard"));
+}
+
+void TWebOperation::PublishRes(const QString& APath) {
+    const long Status =
+        Http().Send("PUT", DiskURL("resources/publish?path=" + URLEncode(APath)), DiskHeaders()).Status;
+    if (Status == 200)
+        ZRLog(QStringLiteral("файл успешно опубликован"));
+    else if (Status == 400)
+        ZRLog(QStringLiteral("Некорректные данные."));
+    else if (Status == 401)
+        ZRLog(QStringLiteral("Не авторизован."));
+    else if (Status == 404)
+        ZRLog(QStringLiteral("Не удалось найти запрошенный ресурс."));
+}
+
+int TWebOperation::UploadToDisk(const IUploadFilePtr& AJob, const QString& AFile) {
+    const QString Folder = AJob->GetFolder();
+    const QString Y =
+        Folder.isEmpty() ? QStringLiteral("Pixhoard/") : QStringLiteral("Pixhoard/") + Folder + '/';
+    // The root first, then every parent of the subfolder, so that a fresh disk takes nested folders.
+    CreateRootFolder();
+    QString Parent = QStringLiteral("Pixhoard");
+    for (const QString& Segment : Folder.split('/', Qt::SkipEmptyParts)) {
+        Parent += '/' + Segment;
+        CreateFolder(Parent);
+    }
+    // A random suffix keeps two uploads of the same second apart.
+    const QString N =
+        QStringLiteral("Pixhoard-") + QDateTime::currentDateTime().toString("yyyy-MM-dd_hh_mm_ss") + '_' +
+        QString::number(QRandomGenerator::global()->bounded(1000000)) + SafeExtension(AJob->GetOrigName());
+    auto Check = [](const THttpReply& AReply, std::initializer_list<long> AGood) {
+        for (long Good : AGood)
+            if (AReply.Status == Good)
+                return;
+        throw EWebOperation(LocalizedFormat(2314, {QString::number(AReply.Status)}));
+    };
+    const THttpReply Href = Http().Send(
+        "GET", DiskURL("resources/upload?path=" + URLEncode(Y + N) + "&overwrite=True"), DiskHeaders());
+    ZRLog(ReplyText(Href.Body));
+    Check(Href, {200});
+    const QString H =
+        QString::fromStdString(nlohmann::json::parse(Href.Body.toStdString()).at("href").get<std::string>());
+    if (WasCancelled())
+        return ExitCodeCancelled;
+    FUploadingFile = true;
+    Check(Http().PutFile(H, {}, AFile), {201, 202});
+    FUploadingFile = false;
+    if (WasCancelled())
+        return ExitCodeCancelled;
+    PublishRes(Y + N);
+    const THttpReply Link = Http().Send(
+        "GET", DiskURL("resources?path=" + URLEncode(Y + N) + "&fields=public_url"), DiskHeaders());
+    Check(Link, {200});
+    const nlohmann::json Reply = nlohmann::json::parse(Link.Body.toStdString());
+    const QString PublicURL = QString::fromStdString(Reply.value("public_url", std::string()));
+    if (PublicURL.isEmpty())
+        throw EWebOperation(LocalizedFormat(2314, {QString::number(Link.Status)}));
+    SetResponse(MakeInterfaced<TUploadResponse>(PublicURL));
+    SetName(LocalizedText(73));
+    SetInfo(LocalizedText(80));
+    // Queued without waiting: the call keeps copies and a reference, never the operation.
+    const TUploadResponsePtr Response = this->Response();
+    const QString Text = Info();
+    const QString Title = Name();
+    const bool Open = !Config().GetSilentMode() && AJob->GetSocialURL().isEmpty();
+    const bool Window = Config().GetShowLinkWindow() && AJob->GetSocialURL().isEmpty();
+    const std::optional<QString> Clip = ClipboardText(*Response, Config().GetShortLinks(), false);
+    PostToUi([Response, Text, Title, Open, Window, Clip] {
+        if (const auto Service = TPlatformServices::Get<IPXHNotificationService>())
+            Service->Notify(Text, Response->GetURL(), Title, QString());
+        const QString IM = Response->GetURLIM();
+        if (Open && IsWebLink(IM))
+            if (const auto App = TPlatformServices::Get<IPXHAppService>())
+                App->OpenURL(IM);
+        if (Window)
+            if (const auto Links = TPlatformServices::Get<IPXHLinksWindowService>())
+                Links->ShowLinks(IUploadResponsePtr(Response.get()));
+        if (Clip)
+            if (const auto Clipboard = TPlatformServices::Get<IPXHClipboardService>())
+                Clipboard->SetClipboardText(*Clip);
+    });
     return 0;
 }
 

@@ -41,6 +41,11 @@ public:
 
     int UploadFile(const IUploadFilePtr& AJob);
     void CopyLinkToClipboard();
+    // Cloud-disk folders: each logs the disk's answer and never raises; PublishRes lets transfer errors
+    // through.
+    void CreateFolder(const QString& APath);
+    void CreateRootFolder();
+    void PublishRes(const QString& APath);
     void AddToHistory(const IUploadFilePtr& AJob);
 
     // The service credentials' header, "Basic " + Base64(HEX(user) ":" HEX(password)).
@@ -69,6 +74,9 @@ private:
     bool OnProgress(qint64 ADone, qint64 ATotal);
     int UploadToService(const IUploadFilePtr& AJob, const QString& AFile, qint64 ASize);
     int UploadToFtp(const IUploadFilePtr& AJob, const QString& AFile);
+    int UploadToDisk(const IUploadFilePtr& AJob, const QString& AFile);
+    QStringList DiskHeaders() const;
+    QString DiskURL(const QString& AResource) const;
     int Reserve(const IUploadFilePtr& AJob, const QString& AFile, qint64 ASize);
     void SendToIntake(const QString& AFile);
     void SendDiscard();

@@ -3,6 +3,7 @@
 
 #include "base/localizer.h"
 #include "core/platform_services.h"
+#include "core/ui_bridge.h"
 #include "model/deployment.h"
 
 #include <QDir>
@@ -10,6 +11,7 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QRegularExpression>
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -23,6 +25,10 @@ IConfigPtr TNetTest::GConfig;
 namespace {
 
 std::shared_ptr<TFakeDesktop> GDesktopShared;
+// A thread of its own plays the UI thread, so that calls from the operations go through the real bridge.
+std::thread GUiThread;
+std::atomic<bool> GUiStop{false};
+
 // The context every operation gets; tests change one value at a time.
 TNetContext GTemplate;
 
@@ -84,6 +90,10 @@ void TNetTest::SetUpTestSuite() {
     GConfig = IConfigPtr(MakeInterfaced<TPixhoardConfig>().get());
     GConfig->SetPathTemp(GRoot->path() + "/tmp/");
     QDir().mkpath(GRoot->path() + "/tmp");
+    GUiThread = std::thread([] {
+        RecordUiThread();
+        WaitServingUi([] { return GUiStop.load(); });
+    });
     GDesktopShared = std::make_shared<TFakeDesktop>();
     GDesktop = GDesktopShared.get();
     TPlatformServices::Register(GDesktopShared);
@@ -93,6 +103,9 @@ void TNetTest::TearDownTestSuite() {
     if (!GService)
         return;
     SetNetContext(nullptr);
+    GUiStop = true;
+    WakeUiWaiters();
+    GUiThread.join();
     GTemplate = TNetContext();
     TPlatformServices::Clear();
     GDesktopShared.reset();
@@ -240,6 +253,16 @@ TOutcome TNetTest::RunOn(std::unique_ptr<TWebOperation> AOperation, std::optiona
     }
     std::lock_guard Guard(Lock);
     return Outcome;
+}
+
+bool TNetTest::Eventually(const std::function<bool()>& ADone) {
+    const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!ADone()) {
+        if (std::chrono::steady_clock::now() > Deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
 }
 
 QJsonArray TNetTest::Requests() {

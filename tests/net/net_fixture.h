@@ -81,6 +81,8 @@ protected:
 
     // The service's request log, without the test-mode routes.
     static QJsonArray Requests();
+    // Waits (up to 10 s) until ADone answers true; for what the operations queue on the UI thread.
+    static bool Eventually(const std::function<bool()>& ADone);
     // The modes of the POSTs, in order.
     static QStringList Modes(const QJsonArray& ARequests);
     static QJsonObject RequestOfMode(const QJsonArray& ARequests, const QString& AMode);
