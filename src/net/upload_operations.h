@@ -36,6 +36,42 @@ private:
     IUploadFilePtr FFile;
 };
 
+// Packs one path or several (joined by CR; folders too) into a zip archive, or copies a single file for a
+// gallery, uploads it and deletes the archive.
+class TUploadFilesOperation : public TWebOperation {
+public:
+    explicit TUploadFilesOperation(IUploadFilePtr AJob);
+    const IUploadFilePtr& File() const { return FFile; }
+    // The gallery link alone when the reply holds the gallery's line of links.
+    QString ResultURL() const override;
+
+protected:
+    int DoExecute() override;
+
+private:
+    // False when the archiver failed; Info then says why.
+    bool Pack(const QString& AArchive, const QString& AItem);
+    IUploadFilePtr FFile;
+};
+
+// Uploads an encoded video file with its frame size, then deletes it.
+class TUploadVideoOperation : public TWebOperation {
+public:
+    TUploadVideoOperation(IUploadFilePtr AJob, int AWidth, int AHeight);
+    const IUploadFilePtr& File() const { return FFile; }
+
+protected:
+    int DoExecute() override;
+    void AddFormFields(std::vector<TFormPart>& AForm) override;
+    bool IsVideoUpload() const override { return true; }
+
+private:
+    IUploadFilePtr FFile;
+    const int FWidth;
+    const int FHeight;
+    QString FOrigFile;
+};
+
 // Removes a temporary file; a failure is logged and never changes the operation's result.
 void RemoveTemporaryFile(const QString& APath, const QString& AContext);
 
