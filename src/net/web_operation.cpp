@@ -5,6 +5,7 @@
 #include "base/logger.h"
 #include "base/system_utils.h"
 #include "core/ui_bridge.h"
+#include "net/disk_api.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -154,18 +155,7 @@ int TWebOperation::DoExecute() {
 
 TCurlTransfer& TWebOperation::Http() {
     if (!FHttp) {
-        TTransferSettings Settings;
-        Settings.UserAgent = QStringLiteral("PixhoardUTF") + VersionToText(AppVersion(), 4);
-        Settings.ExtraCAFile = Context().ExtraCAFile;
-        Settings.StallSeconds = Context().StallSeconds;
-        Settings.ReplyCap = Context().ReplyCap;
-        const IConfig& Cfg = Config();
-        Settings.Proxy.Active = Cfg.GetProxyActive();
-        Settings.Proxy.Host = Cfg.GetProxyHost();
-        Settings.Proxy.Port = Cfg.GetProxyPort();
-        Settings.Proxy.Authorization = Cfg.GetProxyAuthorization();
-        Settings.Proxy.User = Cfg.GetProxyUser();
-        Settings.Proxy.Password = Cfg.GetProxyPassword();
+        TTransferSettings Settings = TransferSettingsFor(Context());
         FHttp = std::make_unique<TCurlTransfer>(std::move(Settings));
         FHttp->SetProgress([this](qint64 ADone, qint64 ATotal) { return OnProgress(ADone, ATotal); });
     }
@@ -414,33 +404,8 @@ void TWebOperation::CreateFolder(const QString& APath) {
     try {
         const long Status =
             Http().Send("PUT", DiskURL("resources?path=" + URLEncode('/' + APath)), DiskHeaders()).Status;
-        switch (Status) {
-        case 201:
-            ZRLog(QStringLiteral("Creating Yandex Folder \"") + APath + QStringLiteral("\": OK"));
-            break;
-        case 400:
-            ZRLog(QStringLiteral("Некорректные данные"));
-            break;
-        case 401:
-            ZRLog(QStringLiteral("Не авторизован."));
-            break;
-        case 403:
-            ZRLog(QStringLiteral(
-                "API недоступно. Ваши файлы занимают больше места, чем у вас есть. Удалите лишнее "
-                "или увеличьте объём Диска"));
-            break;
-        case 404:
-            ZRLog(QStringLiteral("Не удалось найти запрошенный ресурс."));
-            break;
-        case 406:
-            ZRLog(QStringLiteral("Ресурс не может быть представлен в запрошенном формате."));
-            break;
-        case 409:
-            ZRLog(QStringLiteral("Ресурс \"%1\" уже существует.").arg(APath));
-            break;
-        default:
-            break;
-        }
+        if (const QString Text = DiskFolderStatusText(Status, APath); !Text.isEmpty())
+            ZRLog(Text);
     } catch (const ETransferCancelled&) {
         throw;
     } catch (...) {
