@@ -224,6 +224,23 @@ struct TCurlTransfer::TImpl {
         throw ETransfer(LocalizedFormat(2304, {Host, Detail}));
     }
 
+    // Sets the headers, runs the request and hands over its reply.
+    THttpReply Finish(const TTransferSettings& ASettings, const QStringList& AHeaders) {
+        TSlist Headers;
+        SetHeaders(Headers, AHeaders);
+        Perform(ASettings);
+        return std::move(Reply);
+    }
+
+    // Logs in to the FTP server and goes to the folder with one CWD.
+    void SetFtpLogin(const TFtpTarget& ATarget) {
+        curl_easy_setopt(Easy, CURLOPT_USERNAME, ATarget.User.toUtf8().constData());
+        curl_easy_setopt(Easy, CURLOPT_PASSWORD, ATarget.Password.toUtf8().constData());
+        curl_easy_setopt(Easy, CURLOPT_FTP_FILEMETHOD, long(CURLFTPMETHOD_SINGLECWD));
+        if (!ATarget.Passive)
+            curl_easy_setopt(Easy, CURLOPT_FTPPORT, "-");
+    }
+
     void SetHeaders(TSlist& AList, const QStringList& AHeaders) {
         for (const QString& Line : AHeaders)
             AList.Append(Line);
@@ -247,10 +264,7 @@ THttpReply TCurlTransfer::Get(const QString& AUrl, const QStringList& AHeaders, 
         FImpl->Cap = ACap;
     curl_easy_setopt(FImpl->Easy, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(FImpl->Easy, CURLOPT_MAXREDIRS, 5L);
-    TSlist Headers;
-    FImpl->SetHeaders(Headers, AHeaders);
-    FImpl->Perform(FSettings);
-    return std::move(FImpl->Reply);
+    return FImpl->Finish(FSettings, AHeaders);
 }
 
 THttpReply TCurlTransfer::PostForm(const QString& AUrl, const QStringList& AHeaders,
@@ -275,10 +289,7 @@ THttpReply TCurlTransfer::PostForm(const QString& AUrl, const QStringList& AHead
         }
     }
     curl_easy_setopt(FImpl->Easy, CURLOPT_MIMEPOST, Mime.Mime);
-    TSlist Headers;
-    FImpl->SetHeaders(Headers, AHeaders);
-    FImpl->Perform(FSettings);
-    return std::move(FImpl->Reply);
+    return FImpl->Finish(FSettings, AHeaders);
 }
 
 THttpReply TCurlTransfer::PutFile(const QString& AUrl, const QStringList& AHeaders, const QString& APath) {
@@ -289,10 +300,7 @@ THttpReply TCurlTransfer::PutFile(const QString& AUrl, const QStringList& AHeade
     curl_easy_setopt(FImpl->Easy, CURLOPT_UPLOAD, 1L);
     curl_easy_setopt(FImpl->Easy, CURLOPT_READDATA, File.File);
     curl_easy_setopt(FImpl->Easy, CURLOPT_INFILESIZE_LARGE, curl_off_t(GetFileSize(APath)));
-    TSlist Headers;
-    FImpl->SetHeaders(Headers, AHeaders);
-    FImpl->Perform(FSettings);
-    return std::move(FImpl->Reply);
+    return FImpl->Finish(FSettings, AHeaders);
 }
 
 THttpReply TCurlTransfer::Send(const QByteArray& AMethod, const QString& AUrl, const QStringList& AHeaders) {
@@ -302,10 +310,7 @@ THttpReply TCurlTransfer::Send(const QByteArray& AMethod, const QString& AUrl, c
         curl_easy_setopt(FImpl->Easy, CURLOPT_POSTFIELDS, "");
         curl_easy_setopt(FImpl->Easy, CURLOPT_POSTFIELDSIZE, 0L);
     }
-    TSlist Headers;
-    FImpl->SetHeaders(Headers, AHeaders);
-    FImpl->Perform(FSettings);
-    return std::move(FImpl->Reply);
+    return FImpl->Finish(FSettings, AHeaders);
 }
 
 QString TCurlTransfer::FtpUrl(const TFtpTarget& ATarget) {
@@ -325,11 +330,7 @@ void TCurlTransfer::FtpStore(const TFtpTarget& ATarget, const QString& APath) {
     if (!File.File)
         throw ETransfer(LocalizedFormat(2312, {APath}));
     FImpl->Prepare(FSettings, FtpUrl(ATarget), true);
-    curl_easy_setopt(FImpl->Easy, CURLOPT_USERNAME, ATarget.User.toUtf8().constData());
-    curl_easy_setopt(FImpl->Easy, CURLOPT_PASSWORD, ATarget.Password.toUtf8().constData());
-    curl_easy_setopt(FImpl->Easy, CURLOPT_FTP_FILEMETHOD, long(CURLFTPMETHOD_SINGLECWD));
-    if (!ATarget.Passive)
-        curl_easy_setopt(FImpl->Easy, CURLOPT_FTPPORT, "-");
+    FImpl->SetFtpLogin(ATarget);
     curl_easy_setopt(FImpl->Easy, CURLOPT_UPLOAD, 1L);
     curl_easy_setopt(FImpl->Easy, CURLOPT_READDATA, File.File);
     curl_easy_setopt(FImpl->Easy, CURLOPT_INFILESIZE_LARGE, curl_off_t(GetFileSize(APath)));
@@ -340,9 +341,7 @@ void TCurlTransfer::FtpCheck(const TFtpTarget& ATarget) {
     TFtpTarget Folder = ATarget;
     Folder.Name.clear();
     FImpl->Prepare(FSettings, FtpUrl(Folder), true);
-    curl_easy_setopt(FImpl->Easy, CURLOPT_USERNAME, ATarget.User.toUtf8().constData());
-    curl_easy_setopt(FImpl->Easy, CURLOPT_PASSWORD, ATarget.Password.toUtf8().constData());
-    curl_easy_setopt(FImpl->Easy, CURLOPT_FTP_FILEMETHOD, long(CURLFTPMETHOD_SINGLECWD));
+    FImpl->SetFtpLogin(ATarget);
     curl_easy_setopt(FImpl->Easy, CURLOPT_NOBODY, 1L);
     FImpl->Perform(FSettings);
 }

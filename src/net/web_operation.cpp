@@ -278,16 +278,8 @@ int TWebOperation::UploadToService(const IUploadFilePtr& AJob, const QString& AF
             return ExitCodeCancelled;
     }
 
-    std::vector<TFormPart> Form = {
-        TFormPart::Text("language", LanguageName()), TFormPart::Text("mode", "upload"),
-        TFormPart::Text("code", Config().GetPartnerCode()), TFormPart::Text("title", AJob->GetCaption()),
-        TFormPart::Text("folder", AJob->GetFolder())};
-    if (AJob->GetExpire() > 0)
-        Form.push_back(TFormPart::Text("expire", QString::number(AJob->GetExpire())));
-    if (AJob->GetNeedExtract())
-        Form.push_back(TFormPart::Text("extract", "1"));
-    if (!AJob->GetPassword().isEmpty())
-        Form.push_back(TFormPart::Text("password", AJob->GetPassword()));
+    std::vector<TFormPart> Form = JobForm(AJob, "upload");
+    AddOptionalFields(Form, AJob);
     Form.push_back(TFormPart::Text("orig_file", AJob->GetOrigName()));
     const QString SocialURL = Response()->GetSocialURL();
     if (FReserved && !SocialURL.isEmpty())
@@ -316,18 +308,26 @@ int TWebOperation::UploadToService(const IUploadFilePtr& AJob, const QString& AF
     return 0;
 }
 
-int TWebOperation::Reserve(const IUploadFilePtr& AJob, const QString& AFile, qint64 ASize) {
-    std::vector<TFormPart> Form = {
-        TFormPart::Text("language", LanguageName()),        TFormPart::Text("mode", "reserve"),
-        TFormPart::Text("code", Config().GetPartnerCode()), TFormPart::Text("title", AJob->GetCaption()),
-        TFormPart::Text("folder", AJob->GetFolder()),       TFormPart::Text("orig_file", AJob->GetOrigName()),
-        TFormPart::Text("size", QString::number(ASize))};
+std::vector<TFormPart> TWebOperation::JobForm(const IUploadFilePtr& AJob, const char* AMode) const {
+    return {TFormPart::Text("language", LanguageName()), TFormPart::Text("mode", QString::fromLatin1(AMode)),
+            TFormPart::Text("code", Config().GetPartnerCode()), TFormPart::Text("title", AJob->GetCaption()),
+            TFormPart::Text("folder", AJob->GetFolder())};
+}
+
+void TWebOperation::AddOptionalFields(std::vector<TFormPart>& AForm, const IUploadFilePtr& AJob) {
     if (AJob->GetExpire() > 0)
-        Form.push_back(TFormPart::Text("expire", QString::number(AJob->GetExpire())));
+        AForm.push_back(TFormPart::Text("expire", QString::number(AJob->GetExpire())));
     if (AJob->GetNeedExtract())
-        Form.push_back(TFormPart::Text("extract", "1"));
+        AForm.push_back(TFormPart::Text("extract", "1"));
     if (!AJob->GetPassword().isEmpty())
-        Form.push_back(TFormPart::Text("password", AJob->GetPassword()));
+        AForm.push_back(TFormPart::Text("password", AJob->GetPassword()));
+}
+
+int TWebOperation::Reserve(const IUploadFilePtr& AJob, const QString& AFile, qint64 ASize) {
+    std::vector<TFormPart> Form = JobForm(AJob, "reserve");
+    Form.push_back(TFormPart::Text("orig_file", AJob->GetOrigName()));
+    Form.push_back(TFormPart::Text("size", QString::number(ASize)));
+    AddOptionalFields(Form, AJob);
     const QString Url = Context().Deployment.ServiceURL(QStringLiteral("upload/"));
     const THttpReply Reply = Http().PostForm(Url, AuthHeaders(Url), Form);
     ZRLog(QStringLiteral("TGetFoldersOperation.DoExecute.Reserve.sResponse: \r\n") + ReplyText(Reply.Body));

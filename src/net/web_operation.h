@@ -78,6 +78,9 @@ private:
     QStringList DiskHeaders() const;
     QString DiskURL(const QString& AResource) const;
     int Reserve(const IUploadFilePtr& AJob, const QString& AFile, qint64 ASize);
+    // The fields every job's request opens with, and the optional ones (expire, extract, password).
+    std::vector<TFormPart> JobForm(const IUploadFilePtr& AJob, const char* AMode) const;
+    static void AddOptionalFields(std::vector<TFormPart>& AForm, const IUploadFilePtr& AJob);
     void SendToIntake(const QString& AFile);
     void SendDiscard();
     int CheckReply(const THttpReply& AReply, const QString& AFile);

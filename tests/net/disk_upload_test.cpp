@@ -21,12 +21,6 @@ protected:
                                                           "")
                                   .get());
     }
-    static QString HeaderOf(const QJsonObject& ARequest, const QString& AName) {
-        for (const QJsonValue& Pair : ARequest.value("headers").toArray())
-            if (Pair.toArray().at(0).toString().compare(AName, Qt::CaseInsensitive) == 0)
-                return Pair.toArray().at(1).toString();
-        return {};
-    }
 };
 
 TEST_F(DiskUploads, NestedFolderOnAFreshDiskAndTwoUploadsInOneSecond) {
@@ -53,9 +47,10 @@ TEST_F(DiskUploads, NestedFolderOnAFreshDiskAndTwoUploadsInOneSecond) {
         const QString Path = Request.value("path").toString();
         if (Path.startsWith("/disk/put/")) {
             SawPut = true;
-            EXPECT_TRUE(HeaderOf(Request, "Authorization").isEmpty()) << "the token went to the upload host";
+            EXPECT_TRUE(RequestHeader(Request, "Authorization").isEmpty())
+                << "the token went to the upload host";
         } else if (Path.startsWith("/disk/v1/")) {
-            EXPECT_EQ(HeaderOf(Request, "Authorization"), "OAuth t0k") << Path.toStdString();
+            EXPECT_EQ(RequestHeader(Request, "Authorization"), "OAuth t0k") << Path.toStdString();
         }
         if (Path == "/disk/v1/disk/resources/upload") {
             EXPECT_TRUE(Request.value("query").toString().contains("Pixhoard%2Fa%2Fb%2FPixhoard-"));

@@ -298,6 +298,13 @@ QJsonObject TNetTest::RequestOfMode(const QJsonArray& ARequests, const QString& 
     return {};
 }
 
+QString TNetTest::RequestHeader(const QJsonObject& ARequest, const QString& AName) {
+    for (const QJsonValue& Pair : ARequest.value("headers").toArray())
+        if (Pair.toArray().at(0).toString().compare(AName, Qt::CaseInsensitive) == 0)
+            return Pair.toArray().at(1).toString();
+    return {};
+}
+
 QStringList TNetTest::PartNames(const QJsonObject& ARequest) {
     QStringList Result;
     for (const QJsonValue& Part : ARequest.value("parts").toArray())

@@ -87,6 +87,8 @@ protected:
     static QStringList Modes(const QJsonArray& ARequests);
     static QJsonObject RequestOfMode(const QJsonArray& ARequests, const QString& AMode);
     static QStringList PartNames(const QJsonObject& ARequest);
+    // A header of a logged request, empty when it did not arrive.
+    static QString RequestHeader(const QJsonObject& ARequest, const QString& AName);
     static QString PartValue(const QJsonObject& ARequest, const QString& AName);
     static void Script(const QByteArray& AJson);
     static void SetLimits(long AStallSeconds, qint64 AReplyCap = 4 << 20);

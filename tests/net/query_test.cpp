@@ -5,15 +5,7 @@
 namespace pxh::test {
 namespace {
 
-class Queries : public TNetTest {
-protected:
-    static QString HeaderOf(const QJsonObject& ARequest, const QString& AName) {
-        for (const QJsonValue& Pair : ARequest.value("headers").toArray())
-            if (Pair.toArray().at(0).toString().compare(AName, Qt::CaseInsensitive) == 0)
-                return Pair.toArray().at(1).toString();
-        return {};
-    }
-};
+class Queries : public TNetTest {};
 
 TEST_F(Queries, FolderListFollowsTheAccount) {
     ASSERT_EQ(
@@ -67,8 +59,8 @@ TEST_F(Queries, LoginCheckSendsCredentialsOnlyWhenAsked) {
         EXPECT_EQ(Outcome.ExitCode, Case.ExitCode) << Outcome.Info.toStdString();
         const QJsonArray Log = Requests();
         ASSERT_EQ(Log.size(), 2);
-        EXPECT_TRUE(HeaderOf(Log[0].toObject(), "Authorization").isEmpty());
-        EXPECT_EQ(HeaderOf(Log[1].toObject(), "Authorization"),
+        EXPECT_TRUE(RequestHeader(Log[0].toObject(), "Authorization").isEmpty());
+        EXPECT_EQ(RequestHeader(Log[1].toObject(), "Authorization"),
                   TWebOperation::AuthorizationValue("alice", Case.Password));
     }
 }

@@ -69,11 +69,9 @@ TEST_F(DiskInfo, StoresAllThreeValuesOrNone) {
         EXPECT_EQ(Config().GetUploadYandexLogin(), Case.ExitCode == 0 ? "disk-user" : "old-login");
         const QJsonArray Log = Requests();
         ASSERT_EQ(Log.size(), 1);
-        for (const QJsonValue& Pair : Log[0].toObject().value("headers").toArray())
-            if (Pair.toArray().at(0).toString().compare("Authorization", Qt::CaseInsensitive) == 0) {
-                // A header value's trailing blank is not part of it on arrival: "OAuth " comes as "OAuth".
-                EXPECT_EQ(Pair.toArray().at(1).toString(), (QStringLiteral("OAuth ") + Case.Token).trimmed());
-            }
+        // A header value's trailing blank is not part of it on arrival: "OAuth " comes as "OAuth".
+        EXPECT_EQ(RequestHeader(Log[0].toObject(), "Authorization"),
+                  (QStringLiteral("OAuth ") + Case.Token).trimmed());
     }
 }
 

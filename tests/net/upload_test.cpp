@@ -15,13 +15,6 @@ QString Sha256(const QByteArray& ABytes) {
     return QString::fromLatin1(QCryptographicHash::hash(ABytes, QCryptographicHash::Sha256).toHex());
 }
 
-QString Header(const QJsonObject& ARequest, const QString& AName) {
-    for (const QJsonValue& Pair : ARequest.value("headers").toArray())
-        if (Pair.toArray().at(0).toString().compare(AName, Qt::CaseInsensitive) == 0)
-            return Pair.toArray().at(1).toString();
-    return {};
-}
-
 QJsonObject Part(const QJsonObject& ARequest, const QString& AName) {
     for (const QJsonValue& Entry : ARequest.value("parts").toArray())
         if (Entry.toObject().value("name").toString() == AName)
@@ -92,10 +85,10 @@ TEST_F(Uploads, SizeRulesChooseTheRouteAndTheBytesArriveIntact) {
             EXPECT_EQ(FilePart.value("filename").toString(), QFileInfo(File).fileName());
             EXPECT_EQ(FilePart.value("content_type").toString(), Case.Type);
         }
-        EXPECT_EQ(Header(Upload, "Authorization"),
+        EXPECT_EQ(RequestHeader(Upload, "Authorization"),
                   Case.Account ? TWebOperation::AuthorizationValue("alice", "secret")
                                : QStringLiteral("Basic Njc3NTY1NzM3NDo3MDZDNzU2RDYy"));
-        EXPECT_TRUE(Header(Upload, "User-Agent").startsWith("PixhoardUTF"));
+        EXPECT_TRUE(RequestHeader(Upload, "User-Agent").startsWith("PixhoardUTF"));
         EXPECT_EQ(PartValue(Upload, "language"), "English");
         // The link that came back serves exactly the bytes sent.
         ASSERT_TRUE(Outcome.ResultURL.startsWith(Service().Root())) << Outcome.ResultURL.toStdString();
