@@ -27,6 +27,7 @@ Serves Pixhoard's uploads: the upload protocol, the FTP intake for large files a
   --ftp-port N            FTP intake port (default: HTTP port + 21; any free one with --port 0)
   --intake-account NAME   account name of the FTP intake (default pixhoard; its password is fixed)
   --passive-ports A-B     passive port range of the intake
+  --intake-throttle N     test mode: the intake moves at most N bytes/s in each direction
   --no-intake             run without the FTP intake
   --account NAME:PASS     add or update an account (repeatable)
   --guest NAME:PASS       the shared guest credentials (default guest:plumb)
@@ -107,6 +108,7 @@ int main(int argc, char** argv) {
     std::vector<std::pair<std::string, std::string>> accounts;
     bool stop = false;
     bool ftpPortGiven = false;
+    bool throttled = false;
     try {
         for (int i = 1; i < argc; ++i) {
             const std::string option = argv[i];
@@ -133,6 +135,9 @@ int main(int argc, char** argv) {
                 settings.IntakeAccount = value();
             } else if (option == "--passive-ports") {
                 settings.IntakeArguments.insert(settings.IntakeArguments.end(), {"--passive-ports", value()});
+            } else if (option == "--intake-throttle") {
+                settings.IntakeArguments.insert(settings.IntakeArguments.end(), {"--throttle", value()});
+                throttled = true;
             } else if (option == "--no-intake") {
                 settings.StartIntake = false;
             } else if (option == "--account") {
@@ -165,6 +170,10 @@ int main(int argc, char** argv) {
         settings.DataDir = DefaultDataDir();
     if (stop)
         return StopRunning(settings.DataDir, settings.Port);
+    if (throttled && !settings.TestMode) {
+        std::cerr << "pixhoard-service: --intake-throttle needs --test-mode\n";
+        return 2;
+    }
     if (settings.TestMode && !IsLoopback(settings.ListenAddress)) {
         std::cerr << "pixhoard-service: --test-mode needs a loopback address\n";
         return 2;

@@ -1,0 +1,162 @@
+// Short service queries: the folder list, the login check, the update check and the social login.
+#include "net/service_queries.h"
+
+#include "base/localizer.h"
+#include "base/logger.h"
+#include "base/system_utils.h"
+
+#include <QRegularExpression>
+#include <pugixml.hpp>
+
+namespace pxh {
+
+namespace {
+
+bool IsXmlReply(const QString& AText) {
+    return AText.startsWith(QLatin1String("<xml"));
+}
+
+QString Element(const pugi::xml_document& ADoc, const char* AName) {
+    return QString::fromUtf8(ADoc.child("xml").child(AName).text().get());
+}
+
+bool Parse(pugi::xml_document& ADoc, const QString& AText) {
+    const QByteArray Bytes = AText.toUtf8();
+    return bool(ADoc.load_buffer(Bytes.constData(), size_t(Bytes.size())));
+}
+
+} // namespace
+
+std::optional<QString> FirstChildText(const QString& AReply) {
+    pugi::xml_document Doc;
+    if (!IsXmlReply(AReply) || !Parse(Doc, AReply))
+        return std::nullopt;
+    return QString::fromUtf8(Doc.first_child().first_child().text().get());
+}
+
+QString TGetFoldersOperation::Folders() const {
+    std::lock_guard Lock(FLock);
+    return FFolders;
+}
+
+int TGetFoldersOperation::DoExecute() {
+    if (!Config().GetPXHUserActive())
+        return 0;
+    const QString Url = Context().Deployment.ServiceURL(QStringLiteral("upload/?mode=getfolders"));
+    const QString Reply = ReplyText(Http().Get(Url, AuthHeaders(Url)).Body);
+    const std::optional<QString> Folders = FirstChildText(Reply);
+    if (!Folders) {
+        SetInfo(Reply);
+        return ExitCodeNotXML;
+    }
+    {
+        std::lock_guard Lock(FLock);
+        FFolders = *Folders;
+    }
+    Config().SetUploadFolders(*Folders);
+    return 0;
+}
+
+TCheckLoginOperation::TCheckLoginOperation(const QString& AUserName, const QString& APassword)
+    : FUserName(AUserName)
+    , FPassword(APassword) {}
+
+int TCheckLoginOperation::DoExecute() {
+    // The password being tried never reaches the log.
+    ZRLog(QStringLiteral("TCheckLoginOperation.DoExecute"));
+    ZRLog(QStringLiteral("username: ") + FUserName);
+    const QString Url = Context().Deployment.ServiceURL(QStringLiteral("upload/?mode=authorize"));
+    const QStringList Plain = {QStringLiteral("Accept: text/html, application/xhtml+xml, */*")};
+    THttpReply Reply = Http().Get(Url, Plain);
+    // The credentials go out only when the service asks for them, and only once.
+    if (Reply.Status == 401 && Reply.Header("WWW-Authenticate").trimmed().toLower().startsWith("basic"))
+        Reply = Http().Get(Url, Plain + QStringList{QStringLiteral("Authorization: ") +
+                                                    AuthorizationValue(FUserName, FPassword)});
+    const QString Text = ReplyText(Reply.Body);
+    ZRLogFormat(QStringLiteral("TCheckLoginOperation.DoExecute msResponse.Size %d\r\n%s"),
+                {qint64(Reply.Body.size()), Text});
+    const std::optional<QString> Folders = Reply.Status == 200 ? FirstChildText(Text) : std::nullopt;
+    if (!Folders) {
+        SetInfo(Text);
+        return ExitCodeNotXML;
+    }
+    Config().SetUploadFolders(*Folders);
+    return 0;
+}
+
+TCheckUpdateOperation::TCheckUpdateOperation(bool AShowTip)
+    : FShowTip(AShowTip) {}
+
+TCheckUpdateOperation::TVersion TCheckUpdateOperation::Version() const {
+    std::lock_guard Lock(FLock);
+    return FVersion;
+}
+
+int TCheckUpdateOperation::DoExecute() {
+    const QString Url = Context().Deployment.ServiceURL(QStringLiteral("upload/?getversion=2"));
+    const QString Reply = ReplyText(Http().Get(Url, {}).Body);
+    ZRLog(QStringLiteral("TCheckUpdateOperation.DoExecute.sResponse: \r\n") + Reply);
+    pugi::xml_document Doc;
+    if (!IsXmlReply(Reply) || !Parse(Doc, Reply)) {
+        SetInfo(Reply);
+        return ExitCodeNotXML;
+    }
+    TVersion Parsed;
+    if (const QString Text = Element(Doc, "version"); !Text.isEmpty())
+        Parsed.Version = Text;
+    Parsed.URL = Element(Doc, "url");
+    bool Ok = false;
+    const qint64 Size = Element(Doc, "size").toLongLong(&Ok);
+    Parsed.Size = Ok ? Size : 0;
+    std::lock_guard Lock(FLock);
+    FVersion = Parsed;
+    return 0;
+}
+
+TLoginSocialOperation::TLoginSocialOperation(const QString& AKey)
+    : FKey(AKey) {}
+
+TLoginSocialOperation::TResponse TLoginSocialOperation::Response() const {
+    std::lock_guard Lock(FLock);
+    return FResponse;
+}
+
+bool TLoginSocialOperation::IsValidKey(const QString& AKey) {
+    if (AKey.isEmpty() || AKey.size() > 256)
+        return false;
+    for (QChar C : AKey)
+        if (C.isSpace() || C.category() == QChar::Other_Control)
+            return false;
+    return true;
+}
+
+int TLoginSocialOperation::DoExecute() {
+    if (!IsValidKey(FKey)) {
+        SetInfo(LocalizedText(2317));
+        return ExitCodeNotXML;
+    }
+    const QString Url =
+        Context().Deployment.ServiceURL(QStringLiteral("social/app_login.php?key=") + URLEncode(FKey));
+    const QString Reply = ReplyText(Http().Get(Url, {}).Body);
+    // The reply carries a password: it is masked in the log.
+    static const QRegularExpression Password(QStringLiteral("<password>[^<]*</password>"));
+    ZRLog(QStringLiteral("TLoginSocialOperation.DoExecute.sResponse: \r\n") +
+          QString(Reply).replace(Password, QStringLiteral("<password>***</password>")));
+    pugi::xml_document Doc;
+    if (!IsXmlReply(Reply) || !Parse(Doc, Reply)) {
+        SetInfo(Reply);
+        return ExitCodeNotXML;
+    }
+    TResponse Parsed{Element(Doc, "login"), Element(Doc, "password"), Element(Doc, "message")};
+    {
+        std::lock_guard Lock(FLock);
+        FResponse = Parsed;
+    }
+    if (Parsed.Login.isEmpty()) {
+        SetInfo(Parsed.Msg);
+        return ExitCodeNoLogin;
+    }
+    return 0;
+}
+
+} // namespace pxh

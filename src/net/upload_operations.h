@@ -1,0 +1,78 @@
+// The upload operations of one file and of one picture.
+#pragma once
+
+#include "net/web_operation.h"
+
+namespace pxh {
+
+// Uploads a temporary file prepared for it (text and clipboard text) and deletes it afterwards.
+class TUploadFileOperation : public TWebOperation {
+public:
+    explicit TUploadFileOperation(IUploadFilePtr AJob);
+    const IUploadFilePtr& File() const { return FFile; }
+
+protected:
+    int DoExecute() override;
+
+private:
+    IUploadFilePtr FFile;
+};
+
+// Uploads a rendered picture, keeps a local copy when asked, and deletes the temporary picture afterwards.
+class TUploadImageOperation : public TWebOperation {
+public:
+    explicit TUploadImageOperation(IUploadFilePtr AJob);
+    const IUploadFilePtr& File() const { return FFile; }
+
+    // The name of the local copy: the caption and the time when the caption is a portable file name,
+    // else "Pixhoard_" and the time; then the extension of the picture.
+    static QString CopyName(const QString& ACaption, const QDateTime& ATime, const QString& AFile);
+
+protected:
+    int DoExecute() override;
+
+private:
+    void SaveLocalCopy();
+    IUploadFilePtr FFile;
+};
+
+// Packs one path or several (joined by CR; folders too) into a zip archive, or copies a single file for a
+// gallery, uploads it and deletes the archive.
+class TUploadFilesOperation : public TWebOperation {
+public:
+    explicit TUploadFilesOperation(IUploadFilePtr AJob);
+    const IUploadFilePtr& File() const { return FFile; }
+    // The gallery link alone when the reply holds the gallery's line of links.
+    QString ResultURL() const override;
+
+protected:
+    int DoExecute() override;
+
+private:
+    // False when the archiver failed; Info then says why.
+    bool Pack(const QString& AArchive, const QString& AItem);
+    IUploadFilePtr FFile;
+};
+
+// Uploads an encoded video file with its frame size, then deletes it.
+class TUploadVideoOperation : public TWebOperation {
+public:
+    TUploadVideoOperation(IUploadFilePtr AJob, int AWidth, int AHeight);
+    const IUploadFilePtr& File() const { return FFile; }
+
+protected:
+    int DoExecute() override;
+    void AddFormFields(std::vector<TFormPart>& AForm) override;
+    bool IsVideoUpload() const override { return true; }
+
+private:
+    IUploadFilePtr FFile;
+    const int FWidth;
+    const int FHeight;
+    QString FOrigFile;
+};
+
+// Removes a temporary file; a failure is logged and never changes the operation's result.
+void RemoveTemporaryFile(const QString& APath, const QString& AContext);
+
+} // namespace pxh
