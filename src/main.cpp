@@ -84,13 +84,10 @@ int main(int argc, char** argv) {
     TPixhoardApplication::TOptions options;
     options.Arguments = commandLine.Arguments;
     options.Origin = commandLine.Origin;
-    options.OnLoggerReady = [instance, platform] {
+    options.OnLoggerReady = [instance] {
         instance->Listen([](THandOver AHandOver) { HandOverQueue().Push(std::move(AHandOver)); });
-        // Only the first instance writes the desktop files, so concurrent starts never tear them.
-        platform->RegisterOpenWith();
-        platform->RegisterSendTo();
     };
-    options.OnCreateEngine = [&config] {
+    options.OnCreateEngine = [&config, platform] {
         auto localizer = std::make_shared<TLocalizer>();
         SetGlobalLocalizer(localizer);
         config = MakeInterfaced<TPixhoardConfig>();
@@ -101,6 +98,10 @@ int main(int argc, char** argv) {
         } catch (const std::exception& e) {
             ZRLogException(e, " TPixhoardEngine.SetAutorun ");
         }
+        // Only the first instance writes the desktop files, so concurrent starts never tear them; the
+        // entries' labels come from the language just chosen.
+        platform->RegisterOpenWith();
+        platform->RegisterSendTo();
     };
     options.OnSaveConfiguration = [&config] {
         if (config)

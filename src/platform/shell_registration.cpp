@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 
 namespace pxh {
@@ -34,6 +35,18 @@ QString ShellQuoted(QString AText) {
     return '\'' + AText.replace('\'', QStringLiteral("'\\''")) + '\'';
 }
 
+// Plain words stay unquoted: simple launchers (xdg-open among them) take the first word of Exec as it
+// stands, quotes included; anything else is quoted by the desktop-entry rules.
+QString ExecLine(const QStringList& AArguments, const QString& AFieldCode) {
+    static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9/._+=:,@-]+$"));
+    QStringList words;
+    for (const QString& argument : AArguments)
+        words << (plain.match(argument).hasMatch() ? argument : DesktopExecValue({argument}));
+    if (!AFieldCode.isEmpty())
+        words << AFieldCode;
+    return words.join(' ');
+}
+
 QString SendToLabel() {
     const QString text = LocalizedText(2182);
     return text.isEmpty() ? QStringLiteral("Publish with Pixhoard") : text;
@@ -55,7 +68,7 @@ QString LinkHandlerEntryName() {
 }
 
 std::vector<TShellFile> ShellFiles(const QString& AProgram, bool AOpenWith, bool ASendTo) {
-    const QString program = DesktopExecValue({AProgram});
+    const QString program = ExecLine({AProgram}, {});
     std::vector<TShellFile> files;
     if (AOpenWith) {
         files.push_back({ApplicationsFolder() + "pixhoard.desktop",
@@ -63,22 +76,23 @@ std::vector<TShellFile> ShellFiles(const QString& AProgram, bool AOpenWith, bool
                                 "Categories=Graphics;Utility;"})});
         files.push_back({ApplicationsFolder() + "pixhoard-open.desktop",
                          Entry({"Type=Application", "Name=Pixhoard", "NoDisplay=true",
-                                "Exec=" + DesktopExecValue({AProgram, "--open"}) + " %f",
+                                "Exec=" + ExecLine({AProgram, "--open"}, "%f"),
                                 "MimeType=" + OpenWithMimeTypes().join(';') + ';', "Terminal=false"})});
         files.push_back({ApplicationsFolder() + LinkHandlerEntryName(),
                          Entry({"Type=Application", "Name=Pixhoard", "NoDisplay=true",
-                                "Exec=" + DesktopExecValue({AProgram, "--url"}) + " %u",
+                                "Exec=" + ExecLine({AProgram, "--url"}, "%u"),
                                 "MimeType=" + CSchemeType + ';', "Terminal=false"})});
     }
     if (ASendTo) {
-        // Nautilus hands the selection as the script's arguments.
-        files.push_back({DataHome() + "/nautilus/scripts/" + SendToLabel(),
+        // Nautilus hands the selection as the script's arguments; the name stays the same in every language,
+        // so --unregister finds it.
+        files.push_back({DataHome() + "/nautilus/scripts/Pixhoard",
                          ("#!/bin/sh\nexec " + ShellQuoted(AProgram) + " -- \"$@\"\n").toUtf8(), true});
         files.push_back({DataHome() + "/kio/servicemenus/pixhoard-sendto.desktop",
                          Entry({"Type=Service", "MimeType=application/octet-stream;inode/directory;",
                                 "X-KDE-ServiceTypes=KonqPopupMenu/Plugin", "Actions=pixhoardSendTo;", "",
                                 "[Desktop Action pixhoardSendTo]", "Name=" + SendToLabel(),
-                                "Exec=" + DesktopExecValue({AProgram, "--"}) + " %F"}),
+                                "Exec=" + ExecLine({AProgram, "--"}, "%F")}),
                          true});
     }
     return files;
