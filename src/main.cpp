@@ -1,12 +1,18 @@
 // The program's entry: the command line, the instance test, then the application.
+#include "base/autorun.h"
+#include "base/localizer.h"
+#include "base/logger.h"
 #include "core/application.h"
 #include "core/command_line.h"
 #include "core/platform_services.h"
+#include "model/pixhoard_config.h"
 #include "platform/app_forms.h"
 #include "platform/platform_linux.h"
+#include "platform/shell_registration.h"
 #include "platform/single_instance.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
 #include <csignal>
 #include <cstdio>
@@ -31,6 +37,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "pixhoard: %s\n%s", qPrintable(commandLine.Error),
                      qPrintable(CommandLineHelp()));
         return 2;
+    case TCommandLine::TAction::caUnregister: {
+        QCoreApplication tool(argc, argv);
+        return RemoveShellFiles(QCoreApplication::applicationFilePath()) ? 0 : 1;
+    }
     case TCommandLine::TAction::caRun:
         break;
     }
@@ -62,6 +72,14 @@ int main(int argc, char** argv) {
     platform->SetOwnOrigin(commandLine.Origin);
     TPlatformServices::Register(platform);
 
+    TIntrusivePtr<TPixhoardConfig> config;
+    platform->SetConfigSource([&config]() -> IConfigPtr { return config; });
+    platform->SetActionSink([&config](TDesktopAction AAction) {
+        // The engine and the drop zone take these over as they come; the drop zone switch is kept.
+        if (AAction == TDesktopAction::daToggleDropZone && config)
+            config->SetShowDropBox(!config->GetShowDropBox());
+    });
+
     TAppForms forms;
     TPixhoardApplication::TOptions options;
     options.Arguments = commandLine.Arguments;
@@ -69,11 +87,33 @@ int main(int argc, char** argv) {
     options.OnLoggerReady = [instance] {
         instance->Listen([](THandOver AHandOver) { HandOverQueue().Push(std::move(AHandOver)); });
     };
+    options.OnCreateEngine = [&config, platform] {
+        auto localizer = std::make_shared<TLocalizer>();
+        SetGlobalLocalizer(localizer);
+        config = MakeInterfaced<TPixhoardConfig>();
+        config->Load();
+        localizer->SetLocaleID(config->GetLanguage());
+        try {
+            SetAutorun(QCoreApplication::applicationFilePath(), config->GetStartWithWindows());
+        } catch (const std::exception& e) {
+            ZRLogException(e, " TPixhoardEngine.SetAutorun ");
+        }
+        // Only the first instance writes the desktop files, so concurrent starts never tear them; the
+        // entries' labels come from the language just chosen.
+        platform->RegisterOpenWith();
+        platform->RegisterSendTo();
+    };
+    options.OnSaveConfiguration = [&config] {
+        if (config)
+            config->Save();
+    };
     int status = 0;
     {
         TPixhoardApplication application(forms, std::move(options));
         status = application.Run();
     }
     TPlatformServices::Clear();
+    config = nullptr;
+    SetGlobalLocalizer(nullptr);
     return status;
 }

@@ -151,12 +151,21 @@ void TPixhoardApplication::ExitApplication() {
     FForms.CloseMainForm();
     if (auto tray = Service<IPXHTrayService>())
         tray->RemoveTrayIcon();
-    // The configuration is saved here once it exists.
+    SaveConfiguration();
     ReleaseCoreObjects();
     // Last: a launch meanwhile waits for the hand-over instead of running beside a half-ended instance.
     if (auto app = Service<IPXHAppService>())
         app->ReleaseInstance();
     QCoreApplication::quit();
+}
+
+void TPixhoardApplication::SaveConfiguration() {
+    try {
+        if (FOptions.OnSaveConfiguration)
+            FOptions.OnSaveConfiguration();
+    } catch (...) {
+        ZRLogException(std::current_exception(), " TPixhoardConfig.Save ");
+    }
 }
 
 void TPixhoardApplication::RestartApplication() {
@@ -175,7 +184,7 @@ void TPixhoardApplication::RunRestart() {
     }
     if (auto tray = Service<IPXHTrayService>())
         tray->RemoveTrayIcon();
-    // The configuration is saved here once it exists.
+    SaveConfiguration();
     ReleaseCoreObjects();
     // The new instance must find the keys and the lock free, or it would store fall-back keys.
     if (auto hotKeys = Service<IPXHHotKeysService>())

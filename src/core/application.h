@@ -36,6 +36,8 @@ public:
         std::function<void()> OnLoggerReady;
         // Runs inside the guarded creation block after the engine would be made; a seam for tests.
         std::function<void()> OnCreateEngine;
+        // Saves the configuration; the exit and restart sequences call it before the engine goes.
+        std::function<void()> OnSaveConfiguration;
     };
 
     TPixhoardApplication(IAppForms& AForms, TOptions AOptions);
@@ -60,6 +62,7 @@ public:
 
 private:
     void RunRestart();
+    void SaveConfiguration();
     void InstallSignalHandlers();
 
     struct TState;

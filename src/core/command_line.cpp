@@ -15,6 +15,18 @@ TCommandLine ParseCommandLine(const QStringList& AArguments) {
         } else if (options && argument == "--version") {
             result.Action = TCommandLine::TAction::caVersion;
             return result;
+        } else if (options && argument == "--unregister") {
+            result.Action = TCommandLine::TAction::caUnregister;
+            return result;
+        } else if (options && argument == "--open") {
+            if (i + 1 >= AArguments.size()) {
+                result.Action = TCommandLine::TAction::caError;
+                result.Error = QStringLiteral("--open needs a file");
+                return result;
+            }
+            // A desktop entry's field code cannot stand inside the quoted command text, so the command
+            // is made here; the command channel takes the rest of the line as the path.
+            result.Arguments.append(QStringLiteral("pxh://app?op=open&file=") + AArguments[++i]);
         } else if (options && argument == "--url") {
             if (i + 1 >= AArguments.size()) {
                 result.Action = TCommandLine::TAction::caError;
@@ -43,6 +55,9 @@ QString CommandLineHelp() {
                           "Paths and pxh://app commands go to the running instance (started if none runs).\n"
                           "\n"
                           "  --url LINK   a pxh://app link opened from a browser\n"
+                          "  --open FILE  open a picture in the editor\n"
+                          "  --unregister remove the desktop entries, the file-manager entries and\n"
+                          "               the start at log-on\n"
                           "  --help       this text\n"
                           "  --version    the program's version\n"
                           "  --           the arguments after it are paths, even when they begin with --\n");

@@ -26,6 +26,13 @@ TEST(CommandLine, Table) {
         {{"--", "--help", "-x"}, TAction::caRun, THandOverOrigin::hoCommandLine, {"--help", "-x"}},
         {{"--url"}, TAction::caError, THandOverOrigin::hoCommandLine, {}},
         {{"--bogus"}, TAction::caError, THandOverOrigin::hoCommandLine, {}},
+        // A path with "&" or "%" must reach the open command whole.
+        {{"--open", "/tmp/a&b 100%.png"},
+         TAction::caRun,
+         THandOverOrigin::hoCommandLine,
+         {"pxh://app?op=open&file=/tmp/a&b 100%.png"}},
+        {{"--open"}, TAction::caError, THandOverOrigin::hoCommandLine, {}},
+        {{"/tmp/x", "--unregister"}, TAction::caUnregister, THandOverOrigin::hoCommandLine, {}},
         {{"-"}, TAction::caRun, THandOverOrigin::hoCommandLine, {"-"}},
     };
     for (const auto& c : cases) {

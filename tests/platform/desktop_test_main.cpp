@@ -1,0 +1,35 @@
+// Entry of the desktop tests that run Qt in the test process: one private Xvfb for the binary, then Qt
+// on it (offscreen when the desktop did not come up, so each test can skip or fail with the reason).
+#include "desktop_test_main.h"
+
+#include <QApplication>
+#include <gtest/gtest.h>
+
+namespace pxh::test {
+namespace {
+TestDesktop* GDesktop = nullptr;
+}
+TestDesktop& SharedDesktop() {
+    return *GDesktop;
+}
+} // namespace pxh::test
+
+int main(int argc, char** argv) {
+    testing::InitGoogleTest(&argc, argv);
+    if (testing::GTEST_FLAG(list_tests))
+        return RUN_ALL_TESTS();
+    pxh::test::TestDesktop desktop;
+    pxh::test::GDesktop = &desktop;
+    if (desktop.Ok()) {
+        desktop.ApplyToThisProcess();
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    } else {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    int result = 0;
+    {
+        QApplication app(argc, argv);
+        result = RUN_ALL_TESTS();
+    }
+    return result;
+}
