@@ -1,10 +1,11 @@
-// The capture form: states, handles, edit panel, loupe, information pane and region-wise painting.
+// The capture form: states, handles, edit panel and region-wise painting of its picture and overlay.
 #include "capture/capture_form.h"
 
 #include "base/localizer.h"
 #include "base/logger.h"
 #include "capture/bitmap_helper.h"
 #include "capture/capture_layout.h"
+#include "capture/capture_overlay.h"
 #include "capture/x11_screen.h"
 
 #include <QClipboard>
@@ -14,7 +15,6 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPainterPath>
 #include <QTimer>
 #include <QToolButton>
 #include <QWindow>
@@ -28,18 +28,7 @@ constexpr qreal HandleHalf = 5;
 constexpr qreal Gap = 6;
 constexpr int PanelWidth = 312;
 constexpr int PanelHeight = 50;
-constexpr int LoupeSource = 11;
 constexpr qreal DimOpacity = 0.7;
-const QColor FrameColor(0x33, 0x33, 0x33);
-const QColor PaneColor(0xF5, 0xF5, 0xF5);
-
-QString ColorText(QRgb AColor) {
-    return QStringLiteral("%1%2%3")
-        .arg(qRed(AColor), 2, 16, QLatin1Char('0'))
-        .arg(qGreen(AColor), 2, 16, QLatin1Char('0'))
-        .arg(qBlue(AColor), 2, 16, QLatin1Char('0'))
-        .toUpper();
-}
 
 // Round half away from zero, as the form's pixel counts do.
 int RoundAway(qreal AValue) {
@@ -741,117 +730,41 @@ void TCaptureForm::paintEvent(QPaintEvent* AEvent) {
             FRZoom = placement.Loupe;
             FRText = placement.Pane;
             if (FSettings.ShowZoomTool && region.intersects(Grown(FRZoom, 1))) {
-                PaintLoupe(painter, FRZoom);
+                try {
+                    PaintLoupe(painter, FRZoom, FOriginal, PhysicalOf(FPointer), FZoom);
+                } catch (...) {
+                    ZRLogException(
+                        std::current_exception(),
+                        QStringLiteral("TCaptureForm.PaintZoomRect if PXHEngine.Config.ShowZoomTool then"));
+                }
             }
             if (FSettings.ShowSizePane && region.intersects(Grown(FRText, 1))) {
-                PaintPane(painter, FRText);
+                try {
+                    PaintPane(painter, FRText, PixelAt(FPointer), PaneLine(), FZoom);
+                } catch (...) {
+                    ZRLogException(
+                        std::current_exception(),
+                        QStringLiteral("TCaptureForm.PaintTextRect if PXHEngine.Config.ShowSizePane"));
+                }
             }
         }
-        PaintGuides(painter);
+        PaintGuides(painter, FSelection, FCaptureState != TCaptureState::csPoint, QSizeF(size()), FZoom);
     } catch (...) {
         ZRLogException(std::current_exception(), QStringLiteral("TCaptureForm.FormPaint"));
     }
 }
 
-void TCaptureForm::PaintLoupe(QPainter& APainter, const QRectF& ARect) {
-    try {
-        APainter.save();
-        APainter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-        APainter.fillRect(ARect, Qt::black);
-        const qreal cell = ARect.width() / LoupeSource;
-        const QPoint centre = PhysicalOf(FPointer);
-        const QRect wanted(centre.x() - LoupeSource / 2, centre.y() - LoupeSource / 2, LoupeSource,
-                           LoupeSource);
-        // Only the part on the picture is drawn, so the centre pixel stays centred at the screen's edges.
-        const QRect source = wanted.intersected(FOriginal.rect());
-        if (!source.isEmpty()) {
-            const QPointF offset = QPointF(source.topLeft() - wanted.topLeft()) * cell;
-            APainter.drawImage(
-                QRectF(ARect.topLeft() + offset, QSizeF(source.width() * cell, source.height() * cell)),
-                FOriginal, source);
-        }
-        QPen pen(FrameColor, 1 / FZoom);
-        APainter.setPen(pen);
-        APainter.setBrush(Qt::NoBrush);
-        APainter.drawRect(ARect);
-        pen.setStyle(Qt::DashLine);
-        APainter.setPen(pen);
-        for (const qreal at : {40.0, 48.0}) {
-            const qreal x = SnapToPhysical(ARect.left() + at, FZoom);
-            const qreal y = SnapToPhysical(ARect.top() + at, FZoom);
-            APainter.drawLine(QPointF(x, ARect.top()), QPointF(x, ARect.bottom()));
-            APainter.drawLine(QPointF(ARect.left(), y), QPointF(ARect.right(), y));
-        }
-        APainter.restore();
-    } catch (...) {
-        APainter.restore();
-        ZRLogException(std::current_exception(),
-                       QStringLiteral("TCaptureForm.PaintZoomRect if PXHEngine.Config.ShowZoomTool then"));
+QString TCaptureForm::PaneLine() const {
+    if (FCaptureState == TCaptureState::csPoint) {
+        const QPoint root = PhysicalOf(FPointer) + FRootRect.topLeft();
+        const QString line =
+            LocalizedFormat(112, {QString::number(root.x() + 1), QString::number(root.y() + 1)});
+        return line.isEmpty() ? QStringLiteral("x: %1  y: %2").arg(root.x() + 1).arg(root.y() + 1) : line;
     }
-}
-
-void TCaptureForm::PaintPane(QPainter& APainter, const QRectF& ARect) {
-    try {
-        APainter.save();
-        APainter.setRenderHint(QPainter::Antialiasing, true);
-        const QPen frame(FrameColor, 1 / FZoom);
-        APainter.setPen(frame);
-        APainter.setBrush(PaneColor);
-        APainter.drawRoundedRect(ARect, 1, 1);
-        const QRgb color = PixelAt(FPointer);
-        const QRectF swatch(ARect.left() + 18, ARect.top() + 30, 10, 10);
-        APainter.setBrush(QColor(color));
-        APainter.drawRect(swatch);
-
-        QString line;
-        if (FCaptureState == TCaptureState::csPoint) {
-            const QPoint root = PhysicalOf(FPointer) + FRootRect.topLeft();
-            line = LocalizedFormat(112, {QString::number(root.x() + 1), QString::number(root.y() + 1)});
-            if (line.isEmpty()) {
-                line = QStringLiteral("x: %1  y: %2").arg(root.x() + 1).arg(root.y() + 1);
-            }
-        } else {
-            const QString w = QString::number(RoundAway(std::abs(FSelection.width())) + 1);
-            const QString h = QString::number(RoundAway(std::abs(FSelection.height())) + 1);
-            line = LocalizedFormat(113, {w, h});
-            if (line.isEmpty()) {
-                line = QStringLiteral("w: %1  h: %2").arg(w, h);
-            }
-        }
-        QFont font(QStringLiteral("Arial"));
-        font.setPixelSize(12);
-        APainter.setFont(font);
-        APainter.setPen(Qt::black);
-        APainter.drawText(
-            QRectF(ARect.left() + 5, ARect.top(), ARect.width() - 10, swatch.top() - 5 - ARect.top()),
-            Qt::AlignLeft | Qt::AlignBottom, line);
-        APainter.drawText(
-            QRectF(swatch.right() + 5, swatch.top() - 5, ARect.right() - swatch.right() - 10, 20),
-            Qt::AlignLeft | Qt::AlignVCenter, ColorText(color));
-        APainter.restore();
-    } catch (...) {
-        APainter.restore();
-        ZRLogException(std::current_exception(),
-                       QStringLiteral("TCaptureForm.PaintTextRect if PXHEngine.Config.ShowSizePane"));
-    }
-}
-
-void TCaptureForm::PaintGuides(QPainter& APainter) {
-    const qreal stroke = 1 / FZoom, half = stroke / 2;
-    const QRectF s = FSelection;
-    std::vector<QLineF> lines = {QLineF(s.left() + half, 0, s.left() + half, height()),
-                                 QLineF(0, s.top() + half, width(), s.top() + half)};
-    if (FCaptureState != TCaptureState::csPoint) {
-        lines.emplace_back(s.right() - half, 0, s.right() - half, height());
-        lines.emplace_back(0, s.bottom() - half, width(), s.bottom() - half);
-    }
-    QPen pen(Qt::black, stroke, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
-    APainter.setPen(pen);
-    APainter.drawLines(lines.data(), int(lines.size()));
-    pen.setColor(Qt::white);
-    pen.setStyle(Qt::DotLine);
-    APainter.setPen(pen);
-    APainter.drawLines(lines.data(), int(lines.size()));
+    const QString w = QString::number(RoundAway(std::abs(FSelection.width())) + 1);
+    const QString h = QString::number(RoundAway(std::abs(FSelection.height())) + 1);
+    const QString line = LocalizedFormat(113, {w, h});
+    return line.isEmpty() ? QStringLiteral("w: %1  h: %2").arg(w, h) : line;
 }
 
 } // namespace pxh

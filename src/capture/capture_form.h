@@ -101,9 +101,8 @@ private:
     QRegion OverlayRegion() const;
     QRegion BrightRegion() const;
     void Refresh(const QRegion& AOldOverlay, const QRegion& AOldBright);
-    void PaintLoupe(class QPainter& APainter, const QRectF& ARect);
-    void PaintPane(class QPainter& APainter, const QRectF& ARect);
-    void PaintGuides(class QPainter& APainter);
+    // The pane's first line: the pointer's root position, or the selection's size in pixels.
+    QString PaneLine() const;
 
     TCaptureSettings& FSettings;
     TX11Screen* FScreen;
