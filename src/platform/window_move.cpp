@@ -6,8 +6,7 @@
 namespace pxh {
 
 TPXHWindowMove::TPXHWindowMove(QWidget* AForm, TMovingEvent AOnMoving)
-    : QObject(AForm)
-    , FForm(AForm)
+    : FForm(AForm)
     , FOnMoving(std::move(AOnMoving)) {
     AForm->installEventFilter(this);
 }
