@@ -19,6 +19,9 @@ PXH_DECLARE_EXCEPTION(ETransfer, EPixhoard);
 // A transfer stopped because its operation was cancelled.
 PXH_DECLARE_EXCEPTION(ETransferCancelled, ETransfer);
 
+// The largest picture a reply may bring.
+inline constexpr qint64 PictureReplyCap = qint64(32) << 20;
+
 struct TProxySettings {
     bool Active = false;
     QString Host;

@@ -15,7 +15,6 @@ namespace pxh {
 
 namespace {
 
-constexpr qint64 PictureCap = qint64(32) << 20;
 constexpr qint64 ArchiveCap = qint64(64) << 20;
 constexpr zip_int64_t EntryCap = 10000;
 constexpr zip_uint64_t UnpackedCap = zip_uint64_t(1) << 30;
@@ -85,7 +84,7 @@ int TDownloadFileOperation::DoExecute() {
     SetDownloadingFile(true);
     int Result = -1;
     try {
-        const THttpReply Reply = Http().Get(FURL, {}, PictureCap);
+        const THttpReply Reply = Http().Get(FURL, {}, PictureReplyCap);
         const bool HasExtension = !QFileInfo(FPath).suffix().isEmpty();
         const QString Extension = PictureExtension(Reply.ContentType);
         const bool SizeFits = FSize >= 0 ? Reply.Body.size() == FSize : !Reply.Body.isEmpty();

@@ -1,10 +1,12 @@
-// Short service queries: the folder list, the login check, the update check and the social login.
+// Short service queries: the folder list, the login check, the update check, the social login and the
+// banner.
 #include "net/service_queries.h"
 
 #include "base/localizer.h"
 #include "base/logger.h"
 #include "base/system_utils.h"
 
+#include <QImage>
 #include <QRegularExpression>
 #include <pugixml.hpp>
 
@@ -156,6 +158,51 @@ int TLoginSocialOperation::DoExecute() {
         SetInfo(Parsed.Msg);
         return ExitCodeNoLogin;
     }
+    return 0;
+}
+
+TIntrusivePtr<TPromoData> TGetPromoOperation::PromoData() const {
+    std::lock_guard Lock(FLock);
+    return FPromoData;
+}
+
+int TGetPromoOperation::DoExecute() {
+    const std::shared_ptr<ILocalizer> Localizer = GlobalLocalizer();
+    const QString Language = Localizer ? Localizer->LanguageName() : QStringLiteral("English");
+    const QString Url = Context().Deployment.ServiceURL(
+        QStringLiteral("upload/?mode=banner_settings&language=") + URLEncode(Language));
+    const QByteArray Body = Http().Get(Url, AuthHeaders(Url)).Body;
+    const QString Reply = ReplyText(Body);
+    ZRLog(QStringLiteral("TGetPromoOperation.DoExecute.Response: \r\n") + Reply);
+    // The banner is the one reply that comes with an XML declaration.
+    if (!Reply.startsWith(QLatin1String("<xml")) && !Reply.startsWith(QLatin1String("<?xml"))) {
+        SetInfo(Reply);
+        return ExitCodeNotXML;
+    }
+    // A reply of another root raises: that is a broken service, not a missing banner.
+    const TIntrusivePtr<TPromoData> Data = TPromoData::FromReply(Body);
+    Config().SetURLAccount(Data->GetURLAccount());
+    Config().SetURLMyFiles(Data->GetURLMyFiles());
+    if (const QString ImageUrl = Data->GetImageURL(); !ImageUrl.isEmpty()) {
+        // Without its picture the banner still carries the figures and the pages.
+        try {
+            const THttpReply Picture = Http().Get(ImageUrl, AuthHeaders(ImageUrl), PictureReplyCap);
+            QImage Image;
+            // Kept at its own size: Qt draws it in device-independent pixels, which is the screen's scale.
+            if (Picture.Status == 200 && Image.loadFromData(Picture.Body)) {
+                Data->SetImage(Image);
+            } else {
+                ZRLogFormat(QStringLiteral("TGetPromoOperation: no banner picture (status %d)"),
+                            {qint64(Picture.Status)});
+            }
+        } catch (const ETransferCancelled&) {
+            throw;
+        } catch (const ETransfer& E) {
+            ZRLogException(E, QStringLiteral(" TGetPromoOperation.Image "));
+        }
+    }
+    std::lock_guard Lock(FLock);
+    FPromoData = Data;
     return 0;
 }
 

@@ -1,6 +1,8 @@
-// Short service queries: the folder list, the login check, the update check and the social login.
+// Short service queries: the folder list, the login check, the update check, the social login and the
+// banner.
 #pragma once
 
+#include "model/promo_data.h"
 #include "net/web_operation.h"
 
 #include <QString>
@@ -74,6 +76,20 @@ private:
     const QString FKey;
     mutable std::mutex FLock;
     TResponse FResponse;
+};
+
+// The banner with its areas and the space figures; the account's two pages go to the configuration.
+class TGetPromoOperation : public TWebOperation {
+public:
+    // Null until a reply was read.
+    TIntrusivePtr<TPromoData> PromoData() const;
+
+protected:
+    int DoExecute() override;
+
+private:
+    mutable std::mutex FLock;
+    TIntrusivePtr<TPromoData> FPromoData;
 };
 
 } // namespace pxh

@@ -1,6 +1,11 @@
-// The short service queries against the real service: folders, login check, update check, social login.
+// The short service queries against the real service: folders, login check, update check, social login,
+// banner.
 #include "net/net_fixture.h"
 #include "net/service_queries.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QUrl>
 
 namespace pxh::test {
 namespace {
@@ -135,6 +140,85 @@ TEST_F(Queries, SocialLoginKeysAreEncodedOrRefused) {
             ASSERT_EQ(Log.size(), 1);
             EXPECT_EQ(Log[0].toObject().value("query").toString(), Case.SentQuery);
         }
+    }
+}
+
+TEST_F(Queries, BannerBringsItsPictureAndTheAccountPages) {
+    const QString Root = Service().Root();
+    // The same service under another name: another origin, which must not get the account's credentials.
+    const QString OtherOrigin = QString(Root).replace("127.0.0.1", "localhost");
+    struct TCase {
+        const char* Name;
+        QString Image;
+        bool Picture;    // the banner ends with its picture
+        bool Authorized; // the picture request carried the account's credentials
+    };
+    const std::vector<TCase> Cases = {
+        {"picture on the service", Root + "banner.png", true, true},
+        {"picture missing", Root + "missing.png", false, true},
+        {"picture on another origin", OtherOrigin + "banner.png", true, false},
+    };
+    for (const TCase& Case : Cases) {
+        SCOPED_TRACE(Case.Name);
+        SetUp();
+        UseAccount(true);
+        ASSERT_EQ(
+            Service().Control("banner", QJsonDocument(QJsonObject{{"image", Case.Image}}).toJson()).Status,
+            200);
+        TIntrusivePtr<TPromoData> Data;
+        const TOutcome Outcome = Run(std::make_unique<TGetPromoOperation>(), [&](TWebOperation& AOp) {
+            Data = static_cast<TGetPromoOperation&>(AOp).PromoData();
+        });
+        ASSERT_FALSE(Outcome.Exception) << Outcome.Exception->toStdString();
+        EXPECT_EQ(Outcome.ExitCode, 0);
+        ASSERT_TRUE(Data);
+        EXPECT_EQ(Config().GetURLAccount(), Root + "account.html");
+        EXPECT_EQ(Config().GetURLMyFiles(), Root + "members.html");
+        EXPECT_EQ(Data->GetImage().isNull(), !Case.Picture);
+        if (Case.Picture) {
+            EXPECT_EQ(Data->GetImage().size(), QSize(300, 60));
+        }
+        const QString PicturePath = QUrl(Case.Image).path();
+        bool SawPicture = false;
+        for (const QJsonValue& Entry : Requests()) {
+            const QJsonObject Request = Entry.toObject();
+            if (Request.value("path").toString() == "/upload/") {
+                EXPECT_TRUE(Request.value("query").toString().contains("language=English"));
+                EXPECT_FALSE(RequestHeader(Request, "Authorization").isEmpty());
+            } else if (Request.value("path").toString() == PicturePath) {
+                SawPicture = true;
+                EXPECT_EQ(!RequestHeader(Request, "Authorization").isEmpty(), Case.Authorized);
+            }
+        }
+        // The service logs only the routes it serves.
+        EXPECT_EQ(SawPicture, Case.Picture);
+    }
+}
+
+TEST_F(Queries, BannerRepliesOfAnotherFormFailWithoutTouchingTheConfiguration) {
+    struct TCase {
+        const char* Name;
+        const char* Body;
+        bool Raises;  // a reply of another root is a broken service
+        int ExitCode; // when it does not raise
+    };
+    const std::vector<TCase> Cases = {
+        {"root of another reply", "<xml><folders>x</folders></xml>", true, 0},
+        {"no XML at all", "Service closed for the night", false, -1},
+    };
+    for (const TCase& Case : Cases) {
+        SCOPED_TRACE(Case.Name);
+        SetUp();
+        Config().SetURLAccount("kept");
+        Script(QByteArray(R"({"method":"GET","path":"/upload/","mode":"banner_settings","body":")") +
+               Case.Body + "\"}");
+        const TOutcome Outcome = Run(std::make_unique<TGetPromoOperation>());
+        EXPECT_EQ(bool(Outcome.Exception), Case.Raises);
+        if (!Case.Raises) {
+            EXPECT_EQ(Outcome.ExitCode, Case.ExitCode);
+            EXPECT_EQ(Outcome.Info, Case.Body);
+        }
+        EXPECT_EQ(Config().GetURLAccount(), "kept");
     }
 }
 
