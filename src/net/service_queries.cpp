@@ -175,7 +175,7 @@ int TGetPromoOperation::DoExecute() {
     const QString Reply = ReplyText(Body);
     ZRLog(QStringLiteral("TGetPromoOperation.DoExecute.Response: \r\n") + Reply);
     // The banner is the one reply that comes with an XML declaration.
-    if (!Reply.startsWith(QLatin1String("<xml")) && !Reply.startsWith(QLatin1String("<?xml"))) {
+    if (!IsXmlReply(Reply) && !Reply.startsWith(QLatin1String("<?xml"))) {
         SetInfo(Reply);
         return ExitCodeNotXML;
     }
