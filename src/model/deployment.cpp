@@ -36,6 +36,7 @@ TDeployment TDeployment::Load() {
     Result.YaDiskOAuth = QUrl(DeploymentValue("PIXHOARD_YADISK_OAUTH"));
     if (!Result.YaDiskOAuth.isValid() || Result.YaDiskOAuth.isEmpty())
         Result.YaDiskOAuth = QUrl(QStringLiteral("https://oauth.yandex.ru/authorize"));
+    Result.ExtraCAFile = DeploymentValue("PIXHOARD_EXTRA_CA");
 
     QString Intake = DeploymentValue("PIXHOARD_FTP_INTAKE");
     if (Intake.startsWith(QLatin1String("ftp://"), Qt::CaseInsensitive))
