@@ -4,6 +4,10 @@
 #include "base/logger.h"
 #include "core/application.h"
 #include "core/command_line.h"
+#include "core/engine/action_dispatch.h"
+#include "core/engine/clipboard_service.h"
+#include "core/engine/pixhoard_engine.h"
+#include "core/engine/qt_publish_desktop.h"
 #include "core/platform_services.h"
 #include "model/pixhoard_config.h"
 #include "platform/app_forms.h"
@@ -73,12 +77,18 @@ int main(int argc, char** argv) {
     TPlatformServices::Register(platform);
 
     TIntrusivePtr<TPixhoardConfig> config;
+    TIntrusivePtr<TPixhoardEngine> engine;
     platform->SetConfigSource([&config]() -> IConfigPtr { return config; });
-    platform->SetActionSink([&config](TDesktopAction AAction) {
-        // The engine and the drop zone take these over as they come; the drop zone switch is kept.
-        if (AAction == TDesktopAction::daToggleDropZone && config)
-            config->SetShowDropBox(!config->GetShowDropBox());
+    platform->SetActionSink([&config, &engine](TDesktopAction AAction) {
+        if (AAction == TDesktopAction::daToggleDropZone) {
+            if (config)
+                config->SetShowDropBox(!config->GetShowDropBox());
+            return;
+        }
+        if (engine)
+            RunDesktopAction(*engine, AAction);
     });
+    TPlatformServices::Register(std::make_shared<TQtClipboardService>());
 
     TAppForms forms;
     TPixhoardApplication::TOptions options;
@@ -87,7 +97,7 @@ int main(int argc, char** argv) {
     options.OnLoggerReady = [instance] {
         instance->Listen([](THandOver AHandOver) { HandOverQueue().Push(std::move(AHandOver)); });
     };
-    options.OnCreateEngine = [&config, platform] {
+    options.OnCreateEngine = [&config, &engine, &forms, platform] {
         auto localizer = std::make_shared<TLocalizer>();
         SetGlobalLocalizer(localizer);
         config = MakeInterfaced<TPixhoardConfig>();
@@ -102,6 +112,22 @@ int main(int argc, char** argv) {
         // entries' labels come from the language just chosen.
         platform->RegisterOpenWith();
         platform->RegisterSendTo();
+
+        TQtPublishDesktop::TDropZone dropZone{
+            [&forms] { forms.HideDropZoneForCapture(); },
+            [&forms](bool AVisible) { forms.SetDropZoneVisible(AVisible); }};
+        TPixhoardEngine::TSetup setup;
+        setup.Config = config;
+        setup.Desktop = std::make_shared<TQtPublishDesktop>(config, std::move(dropZone));
+        setup.SendUpload = [](std::unique_ptr<TOperation> AOperation) {
+            if (auto* app = TPixhoardApplication::Instance())
+                app->SendToUploadThread(std::move(AOperation));
+        };
+        setup.SendOp = [](std::unique_ptr<TOperation> AOperation) {
+            if (auto* app = TPixhoardApplication::Instance())
+                app->SendToOpThread(std::move(AOperation));
+        };
+        engine = MakeInterfaced<TPixhoardEngine>(std::move(setup));
     };
     options.OnSaveConfiguration = [&config] {
         if (config)
@@ -112,6 +138,7 @@ int main(int argc, char** argv) {
         TPixhoardApplication application(forms, std::move(options));
         status = application.Run();
     }
+    engine = nullptr;
     TPlatformServices::Clear();
     config = nullptr;
     SetGlobalLocalizer(nullptr);

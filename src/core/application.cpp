@@ -1,6 +1,7 @@
 #include "core/application.h"
 
 #include "base/app_paths.h"
+#include "base/interfaced_object.h"
 #include "base/logger.h"
 #include "core/local_service.h"
 #include "core/operation.h"
@@ -91,6 +92,29 @@ void TPixhoardApplication::ReleaseCoreObjects() {
     FState->OpThread.reset();
     FState->RecordThread.reset();
     SetGlobalLogger(nullptr);
+}
+
+namespace {
+
+void SendTo(const std::unique_ptr<TThread>& AThread, std::unique_ptr<TOperation> AOperation) {
+    if (!AOperation)
+        return;
+    if (!AThread) {
+        ZRLog(QStringLiteral("The operation threads are gone: ") + ClassNameOf(typeid(*AOperation)) +
+              QStringLiteral(" is dropped"));
+        return;
+    }
+    AThread->SendCommand(std::move(AOperation));
+}
+
+} // namespace
+
+void TPixhoardApplication::SendToUploadThread(std::unique_ptr<TOperation> AOperation) {
+    SendTo(FState->UploadThread, std::move(AOperation));
+}
+
+void TPixhoardApplication::SendToOpThread(std::unique_ptr<TOperation> AOperation) {
+    SendTo(FState->OpThread, std::move(AOperation));
 }
 
 int TPixhoardApplication::Run() {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "core/handover_queue.h"
+#include "core/operation.h"
 
 #include <QStringList>
 #include <functional>
@@ -59,6 +60,11 @@ public:
     bool CreateCoreObjects();
     // Releases the engine, its threads and the logger, in that order; harmless when already done.
     void ReleaseCoreObjects();
+
+    // Queue an operation on the upload thread or on the thread of the other queries. Once the threads are
+    // gone (the exit sequence), the operation is dropped with a log line.
+    void SendToUploadThread(std::unique_ptr<TOperation> AOperation);
+    void SendToOpThread(std::unique_ptr<TOperation> AOperation);
 
 private:
     void RunRestart();

@@ -7,6 +7,7 @@
 #include "base/zip_add.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -106,7 +107,15 @@ int TUploadImageOperation::DoExecute() {
     Update();
     if (Config().GetSaveToDisc())
         SaveLocalCopy();
-    const int Result = UploadFile(FFile);
+    int Result = -1;
+    try {
+        Result = UploadFile(FFile);
+    } catch (...) {
+        KeepPicture();
+        throw;
+    }
+    if (Result != 0 && Result != ExitCodeCancelled)
+        KeepPicture();
     if (Result == 0) {
         SetName(LocalizedText(73));
         AddToHistory(FFile);
@@ -115,6 +124,32 @@ int TUploadImageOperation::DoExecute() {
         SetInfo(LocalizedText(83) + QStringLiteral("\r\n\r\n") + Info());
     }
     return Result;
+}
+
+QString TUploadImageOperation::KeptPath() const {
+    std::lock_guard Lock(FKeptLock);
+    return FKeptPath;
+}
+
+void TUploadImageOperation::KeepPicture() {
+    const QString Source = FFile->GetFilePath();
+    if (FKeepFolder.isEmpty() || !QFileInfo::exists(Source))
+        return;
+    QDir().mkpath(FKeepFolder);
+    const QString Stem = FKeepFolder + (FKeepFolder.endsWith('/') ? QString() : QStringLiteral("/")) +
+                         QStringLiteral("Capture ") +
+                         QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh.mm.ss"));
+    const QString Ext = QStringLiteral(".") + QFileInfo(Source).suffix();
+    QString Target = Stem + Ext;
+    for (int I = 2; QFileInfo::exists(Target); ++I)
+        Target = Stem + QStringLiteral(" (%1)").arg(I) + Ext;
+    // A rename keeps the bytes on the same file system; a copy covers a temporary folder elsewhere.
+    if (!QFile::rename(Source, Target) && !QFile::copy(Source, Target)) {
+        ZRLog(QStringLiteral(" TUploadImageOperation.KeepPicture: cannot keep ") + Source);
+        return;
+    }
+    std::lock_guard Lock(FKeptLock);
+    FKeptPath = Target;
 }
 
 TUploadFilesOperation::TUploadFilesOperation(IUploadFilePtr AJob)

@@ -3,6 +3,8 @@
 
 #include "net/web_operation.h"
 
+#include <mutex>
+
 namespace pxh {
 
 // Uploads a temporary file prepared for it (text and clipboard text) and deletes it afterwards.
@@ -28,12 +30,22 @@ public:
     // else "Pixhoard_" and the time; then the extension of the picture.
     static QString CopyName(const QString& ACaption, const QDateTime& ATime, const QString& AFile);
 
+    // When the upload fails, the picture moves into AFolder instead of being deleted: a capture is never
+    // lost. Set before the operation is sent.
+    void KeepOnFailure(const QString& AFolder) { FKeepFolder = AFolder; }
+    // Where the picture was kept; empty when it was not.
+    QString KeptPath() const;
+
 protected:
     int DoExecute() override;
 
 private:
     void SaveLocalCopy();
+    void KeepPicture();
     IUploadFilePtr FFile;
+    QString FKeepFolder;
+    mutable std::mutex FKeptLock;
+    QString FKeptPath;
 };
 
 // Packs one path or several (joined by CR; folders too) into a zip archive, or copies a single file for a

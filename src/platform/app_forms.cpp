@@ -2,6 +2,10 @@
 
 #include "base/logger.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QSystemTrayIcon>
+
 namespace pxh {
 
 TAppForms::~TAppForms() {
@@ -23,6 +27,26 @@ void TAppForms::StoreFormPositions() {
 }
 
 void TAppForms::FreeSecondaryForms() {}
+
+void TAppForms::SetDropZoneVisible(bool AVisible) {
+    if (!FDropZone)
+        return;
+    if (AVisible || !QSystemTrayIcon::isSystemTrayAvailable())
+        FDropZone->show();
+    else
+        FDropZone->hide();
+}
+
+void TAppForms::HideDropZoneForCapture() {
+    if (!FDropZone || !FDropZone->isVisible())
+        return;
+    FDropZone->hide();
+    // The window manager takes its frame away on its own time; the snapshot must not catch it.
+    QElapsedTimer Waited;
+    Waited.start();
+    while (Waited.elapsed() < 80)
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
+}
 
 void TAppForms::CloseMainForm() {
     if (FDropZone)

@@ -15,6 +15,10 @@ public:
     void StoreFormPositions() override;
     void FreeSecondaryForms() override;
     void CloseMainForm() override;
+    // Without a tray host the drop zone is the only way in, so it stays even when switched off.
+    void SetDropZoneVisible(bool AVisible);
+    // Out of the picture while a capture is chosen.
+    void HideDropZoneForCapture();
 
 private:
     QPointer<TDropZoneForm> FDropZone;
