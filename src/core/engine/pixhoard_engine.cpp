@@ -180,12 +180,17 @@ void TPixhoardEngine::CompleteOnUi(TOperation& AOperation, int AExitCode) {
             ZRLogFormat("%s (%s: %s) was cancelled", {Class, AOperation.Name(), AOperation.Info()});
             return;
         }
+        const auto* Image = dynamic_cast<const TUploadImageOperation*>(&AOperation);
+        const QString Kept = Image ? Image->KeptPath() : QString();
         QString Text = AOperation.Info();
-        if (const auto* Image = dynamic_cast<const TUploadImageOperation*>(&AOperation)) {
-            const QString Kept = Image->KeptPath();
-            if (!Kept.isEmpty())
-                Text += QStringLiteral("\r\n\r\n") + LocalizedFormat(0x0930, {Kept});
-        }
+        // A raised failure (-1) is told by the exception handler right after; anything else, and a kept
+        // picture, must not pass silently.
+        if (Text.isEmpty() && Kept.isEmpty() && AExitCode == -1)
+            return;
+        if (Text.isEmpty())
+            Text = LocalizedText(1027);
+        if (!Kept.isEmpty())
+            Text += QStringLiteral("\r\n\r\n") + LocalizedFormat(0x0930, {Kept});
         if (Notifications)
             Notifications->NotifyError(Text);
         return;
