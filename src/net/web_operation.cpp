@@ -628,12 +628,13 @@ void TWebOperation::AddToHistory(const IUploadFilePtr& AJob) {
                                      QStringLiteral("_Group.png"), QString(), QString(), Total);
         return;
     }
-    AddHistoryEntry(File, QString());
+    // A temporary file's own name means nothing to the user; the job's shown name does.
+    AddHistoryEntry(File, QString(), AJob->GetOrigName());
 }
 
-void TWebOperation::AddHistoryEntry(const QString& APath, const QString& ALink) {
+void TWebOperation::AddHistoryEntry(const QString& APath, const QString& ALink, const QString& AName) {
     const QString Icon = HistoryIcon(APath);
-    const QString Name = QFileInfo(APath).fileName();
+    const QString Name = AName.isEmpty() ? QFileInfo(APath).fileName() : AName;
     const qint64 Size = GetFileSize(APath);
     if (ALink.isEmpty())
         Context().History->AddByResponse(QDateTime::currentDateTime(), *Response(), Icon, QString(), Name,

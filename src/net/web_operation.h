@@ -91,7 +91,8 @@ private:
     void OpenURL(const QString& AUrl);
     void SetResponse(TUploadResponsePtr AResponse);
     TUploadResponsePtr Response() const;
-    void AddHistoryEntry(const QString& APath, const QString& ALink);
+    // AName: the name shown in the list; the file's own name when empty.
+    void AddHistoryEntry(const QString& APath, const QString& ALink, const QString& AName = QString());
 
     std::shared_ptr<const TNetContext> FContext;
     IUploadServerPtr FUploadServer;

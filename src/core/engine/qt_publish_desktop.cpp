@@ -11,6 +11,7 @@
 #include <QClipboard>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QWindow>
 #include <xcb/xcb.h>
 
 namespace pxh {
@@ -54,9 +55,15 @@ TQtPublishDesktop::~TQtPublishDesktop() = default;
 QString TQtPublishDesktop::ForegroundTitle() {
     try {
         TX11Screen& Screen = TX11Screen::Application();
-        if (const auto Window = ActiveWindow(Screen))
-            if (const auto Facts = Screen.WindowFacts(*Window))
-                return QString(Facts->Title).remove(QChar(0));
+        const auto Window = ActiveWindow(Screen);
+        if (!Window)
+            return QString();
+        // The program's own drop zone in front says nothing about what is being captured.
+        for (const QWindow* Own : QGuiApplication::topLevelWindows())
+            if (Own->handle() && Own->winId() == *Window)
+                return QString();
+        if (const auto Facts = Screen.WindowFacts(*Window))
+            return QString(Facts->Title).remove(QChar(0));
     } catch (const std::exception& E) {
         ZRLogException(E, " TPixhoardEngine.ForegroundTitle ");
     }
