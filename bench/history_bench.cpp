@@ -1,5 +1,6 @@
 // Times loading and saving a full upload history, and one add to it (insert, trim, thumbnail delete, save).
 #include "base/app_paths.h"
+#include "bench_timing.h"
 #include "model/upload_history.h"
 
 #include <QCoreApplication>
@@ -14,8 +15,6 @@
 #include <unistd.h>
 #include <vector>
 
-#include "bench_timing.h"
-
 using pxh::bench::MedianMs;
 
 namespace {
@@ -27,7 +26,6 @@ QString NewThumb() {
         File.write(QByteArray(2048, 'p'));
     return Name;
 }
-
 
 } // namespace
 

@@ -1,6 +1,7 @@
 // Upload throughput per route over loopback, beside the curl program doing the same transfer in the same run.
 // Usage: pixhoard_bench_upload [MiB ...]   (default 100; pass 1024 for the 1 GiB run)
 #include "base/localizer.h"
+#include "bench_peer.h"
 #include "model/pixhoard_config.h"
 #include "net/net_context.h"
 #include "net/upload_operations.h"
@@ -22,39 +23,7 @@ namespace {
 
 using namespace pxh;
 
-// A child announcing its port on a line of output; ended with the object.
-class TPeer {
-public:
-    TPeer(const QString& AProgram, const QStringList& AArgs, const QString& APattern) {
-        FProcess.setProcessChannelMode(QProcess::MergedChannels);
-        FProcess.start(AProgram, AArgs);
-        QByteArray Output;
-        const QRegularExpression Pattern(APattern);
-        QElapsedTimer Timer;
-        Timer.start();
-        while (Timer.elapsed() < 30000 && FProcess.state() != QProcess::NotRunning) {
-            FProcess.waitForReadyRead(200);
-            Output += FProcess.readAll();
-            const auto Match = Pattern.match(QString::fromUtf8(Output));
-            if (Match.hasMatch()) {
-                Captured = Match.capturedTexts();
-                return;
-            }
-        }
-        std::fprintf(stderr, "%s did not start: %s\n", qPrintable(AProgram), Output.constData());
-        std::exit(1);
-    }
-    ~TPeer() {
-        FProcess.terminate();
-        if (!FProcess.waitForFinished(10000))
-            FProcess.kill();
-        FProcess.waitForFinished();
-    }
-    QStringList Captured;
-
-private:
-    QProcess FProcess;
-};
+using bench::TPeer;
 
 double Seconds(const std::function<void()>& AStep) {
     QElapsedTimer Timer;
