@@ -187,7 +187,7 @@ private:
     }
 
     void End(TOutcome AOutcome, std::uint32_t AWindow) {
-        Select(false);
+        xcb_discard_reply(FConnection, Select(false).sequence);
         xcb_flush(FConnection);
         FFinish(AOutcome, AWindow);
     }
