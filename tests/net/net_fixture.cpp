@@ -11,9 +11,14 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QRegularExpression>
+#include <QStandardPaths>
+#include <arpa/inet.h>
 #include <atomic>
 #include <chrono>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <thread>
+#include <unistd.h>
 
 namespace pxh::test {
 
@@ -359,13 +364,161 @@ TPeerProcess::~TPeerProcess() {
     }
 }
 
-TFtpDestination::TFtpDestination(const QString& AHome, const QString& AUser, const QString& APassword)
+namespace {
+
+sockaddr_in Loopback(int APort) {
+    sockaddr_in Address{};
+    Address.sin_family = AF_INET;
+    Address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    Address.sin_port = htons(std::uint16_t(APort));
+    return Address;
+}
+
+// Binds APort (0: any) on loopback and answers the port bound, 0 when it is taken.
+int BindLoopback(int APort) {
+    const int Socket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in Address = Loopback(APort);
+    socklen_t Length = sizeof Address;
+    int Port = 0;
+    if (::bind(Socket, reinterpret_cast<sockaddr*>(&Address), Length) == 0 &&
+        ::getsockname(Socket, reinterpret_cast<sockaddr*>(&Address), &Length) == 0)
+        Port = ntohs(Address.sin_port);
+    ::close(Socket);
+    return Port;
+}
+
+// The first of ACount consecutive loopback ports that are free now; 0 when none was found.
+int FreePorts(int ACount) {
+    for (int Attempt = 0; Attempt < 50; ++Attempt) {
+        const int First = BindLoopback(0);
+        if (First == 0 || First + ACount > 65536)
+            continue;
+        bool Free = true;
+        for (int Port = First + 1; Free && Port < First + ACount; ++Port)
+            Free = BindLoopback(Port) == Port;
+        if (Free)
+            return First;
+    }
+    return 0;
+}
+
+// True once a server on APort greets with "220".
+bool Greets(int APort) {
+    const int Socket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const sockaddr_in Address = Loopback(APort);
+    const timeval Timeout{1, 0};
+    ::setsockopt(Socket, SOL_SOCKET, SO_RCVTIMEO, &Timeout, sizeof Timeout);
+    char Greeting[4] = {};
+    const bool Ok = ::connect(Socket, reinterpret_cast<const sockaddr*>(&Address), sizeof Address) == 0 &&
+                    ::recv(Socket, Greeting, 3, MSG_WAITALL) == 3 && QByteArray(Greeting) == "220";
+    ::close(Socket);
+    return Ok;
+}
+
+} // namespace
+
+TVsftpdProcess::TVsftpdProcess(const QString& AHome) {
+    QString Program = QStandardPaths::findExecutable("vsftpd", {"/usr/sbin", "/sbin"});
+    if (Program.isEmpty())
+        Program = QStandardPaths::findExecutable("vsftpd");
+    if (Program.isEmpty()) {
+        FError = "vsftpd is not installed (Debian package vsftpd)";
+        return;
+    }
+    constexpr int PassivePorts = 8;
+    FPort = FreePorts(1);
+    const int Passive = FreePorts(PassivePorts);
+    if (!FDir.isValid() || FPort == 0 || Passive == 0 || !QDir(FDir.path()).mkpath("empty")) {
+        FError = "no scratch folder or free ports for vsftpd";
+        return;
+    }
+    const QString Config = FDir.path() + "/vsftpd.conf";
+    QFile File(Config);
+    if (!File.open(QIODevice::WriteOnly)) {
+        FError = "cannot write " + Config;
+        return;
+    }
+    const QStringList Lines = {
+        "listen=YES",
+        "listen_address=127.0.0.1",
+        QStringLiteral("listen_port=%1").arg(FPort),
+        "background=NO",
+        "run_as_launching_user=YES",
+        "anonymous_enable=YES",
+        "local_enable=NO",
+        "write_enable=YES",
+        "anon_upload_enable=YES",
+        "anon_umask=022",
+        "anon_root=" + AHome,
+        "secure_chroot_dir=" + FDir.path() + "/empty",
+        "seccomp_sandbox=NO",
+        "pasv_enable=YES",
+        "pasv_address=127.0.0.1",
+        QStringLiteral("pasv_min_port=%1").arg(Passive),
+        QStringLiteral("pasv_max_port=%1").arg(Passive + PassivePorts - 1),
+        "port_enable=YES",
+        "connect_from_port_20=NO",
+        "xferlog_enable=NO",
+        "vsftpd_log_file=" + FDir.path() + "/vsftpd.log",
+    };
+    File.write((Lines.join('\n') + '\n').toUtf8());
+    File.close();
+    FProcess = std::make_unique<QProcess>();
+    FProcess->setProcessChannelMode(QProcess::MergedChannels);
+    FProcess->start(Program, {Config});
+    QElapsedTimer Timer;
+    Timer.start();
+    while (Timer.elapsed() < 10000) {
+        if (FProcess->state() == QProcess::NotRunning) {
+            FError = "vsftpd did not start: " + QString::fromUtf8(FProcess->readAll()).trimmed();
+            return;
+        }
+        if (Greets(FPort))
+            return;
+        FProcess->waitForFinished(100);
+    }
+    FError = QStringLiteral("vsftpd did not answer on port %1").arg(FPort);
+}
+
+TVsftpdProcess::~TVsftpdProcess() {
+    if (FProcess && FProcess->state() != QProcess::NotRunning) {
+        FProcess->terminate();
+        if (!FProcess->waitForFinished(5000)) {
+            FProcess->kill();
+            FProcess->waitForFinished();
+        }
+    }
+}
+
+std::string FtpServerName(TFtpServer AServer) {
+    return AServer == TFtpServer::Vsftpd ? "vsftpd" : "pyftpdlib";
+}
+
+TFtpDestination::TFtpDestination(TFtpServer AServer, const QString& AHome)
     : Home(AHome)
-    , Ftp("/usr/bin/python3",
-          {"-u", "-m", "pyftpdlib", "-i", "127.0.0.1", "-p", "0", "-w", "-d", AHome, "-u", AUser, "-P",
-           APassword},
-          R"(starting FTP server on 127\.0\.0\.1:(\d+))")
-    , Web("/usr/bin/python3", {"-u", "-m", "http.server", "0", "--bind", "127.0.0.1", "--directory", AHome},
-          R"(Serving HTTP on 127\.0\.0\.1 port (\d+))") {}
+    , FWeb("/usr/bin/python3", {"-u", "-m", "http.server", "0", "--bind", "127.0.0.1", "--directory", AHome},
+           R"(Serving HTTP on 127\.0\.0\.1 port (\d+))") {
+    if (AServer == TFtpServer::Vsftpd) {
+        User = "anonymous";
+        Password = "pixhoard@example.com";
+        FVsftpd = std::make_unique<TVsftpdProcess>(AHome);
+        return;
+    }
+    User = "ftp-user";
+    Password = "ftp-pass";
+    FPyftpdlib =
+        std::make_unique<TPeerProcess>("/usr/bin/python3",
+                                       QStringList{"-u", "-m", "pyftpdlib", "-i", "127.0.0.1", "-p", "0",
+                                                   "-w", "-d", AHome, "-u", User, "-P", Password},
+                                       R"(starting FTP server on 127\.0\.0\.1:(\d+))");
+}
+
+QString TFtpDestination::Unavailable() const {
+    return FVsftpd ? FVsftpd->Error() : QString();
+}
+
+QString TFtpDestination::AbsoluteFolder(const QString& AFolder) const {
+    return FVsftpd ? Home + AFolder : AFolder;
+}
 
 } // namespace pxh::test

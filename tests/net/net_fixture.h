@@ -15,12 +15,15 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <condition_variable>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <ostream>
+#include <string>
 
 namespace pxh::test {
 
@@ -128,12 +131,52 @@ private:
     int FPort = 0;
 };
 
-// A plain pyftpdlib server with full rights on AHome, and an HTTP server that serves the same folder.
-struct TFtpDestination {
-    TFtpDestination(const QString& AHome, const QString& AUser, const QString& APassword);
+// vsftpd as the user running the tests: without privileges it takes anonymous logins only and cannot
+// chroot, so AHome is its starting folder and its absolute paths are the file system's own.
+class TVsftpdProcess {
+public:
+    explicit TVsftpdProcess(const QString& AHome);
+    ~TVsftpdProcess();
+    TVsftpdProcess(const TVsftpdProcess&) = delete;
+    TVsftpdProcess& operator=(const TVsftpdProcess&) = delete;
+    // Why the server did not come up; empty when it answers on Port().
+    const QString& Error() const { return FError; }
+    int Port() const { return FPort; }
+
+private:
+    QTemporaryDir FDir; // its configuration and the empty folder it insists on
+    std::unique_ptr<QProcess> FProcess;
+    int FPort = 0;
+    QString FError;
+};
+
+// The servers a user may run for the user-FTP route; each runs the same cases.
+enum class TFtpServer { Pyftpdlib, Vsftpd };
+std::string FtpServerName(TFtpServer AServer);
+inline void PrintTo(TFtpServer AServer, std::ostream* AOut) {
+    *AOut << FtpServerName(AServer);
+}
+
+// An FTP server with full rights on AHome, and an HTTP server that serves the same folder.
+class TFtpDestination {
+public:
+    TFtpDestination(TFtpServer AServer, const QString& AHome);
+    // Why the FTP server did not come up; empty when it runs.
+    QString Unavailable() const;
+    int FtpPort() const { return FPyftpdlib ? FPyftpdlib->Port() : FVsftpd->Port(); }
+    int WebPort() const { return FWeb.Port(); }
+    // The server's name for the absolute folder AFolder of AHome ("/abs" of pyftpdlib is AHome/abs).
+    QString AbsoluteFolder(const QString& AFolder) const;
+
     QString Home;
-    TPeerProcess Ftp;
-    TPeerProcess Web;
+    // A login the server accepts; user "ftp-user" with password "wrong" is refused by both.
+    QString User;
+    QString Password;
+
+private:
+    std::unique_ptr<TPeerProcess> FPyftpdlib;
+    std::unique_ptr<TVsftpdProcess> FVsftpd;
+    TPeerProcess FWeb;
 };
 
 } // namespace pxh::test

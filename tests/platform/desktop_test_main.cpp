@@ -1,9 +1,14 @@
-// Entry of the desktop tests that run Qt in the test process: one private Xvfb for the binary, then Qt
-// on it (offscreen when the desktop did not come up, so each test can skip or fail with the reason).
+// Entry of the desktop tests that run Qt in the test process: one private Xvfb for the binary (with openbox
+// when PXH_DESKTOP_WINDOW_MANAGER is true), then Qt on it (offscreen when the desktop did not come up, so
+// each test can skip or fail with the reason).
 #include "desktop_test_main.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>
+
+#ifndef PXH_DESKTOP_WINDOW_MANAGER
+#define PXH_DESKTOP_WINDOW_MANAGER false
+#endif
 
 namespace pxh::test {
 namespace {
@@ -18,7 +23,7 @@ int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
     if (testing::GTEST_FLAG(list_tests))
         return RUN_ALL_TESTS();
-    pxh::test::TestDesktop desktop;
+    pxh::test::TestDesktop desktop({.WindowManager = PXH_DESKTOP_WINDOW_MANAGER});
     pxh::test::GDesktop = &desktop;
     if (desktop.Ok()) {
         desktop.ApplyToThisProcess();
