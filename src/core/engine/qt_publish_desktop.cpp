@@ -5,6 +5,7 @@
 #include "base/system_utils.h"
 #include "capture/bitmap_helper.h"
 #include "capture/capture_form.h"
+#include "capture/window_pick.h"
 #include "capture/x11_screen.h"
 #include "core/platform_services.h"
 
@@ -123,8 +124,9 @@ void TQtPublishDesktop::PutPictureOnClipboard(const QImage& APicture) {
 }
 
 bool TQtPublishDesktop::StartWindowPick(std::function<void(std::uint32_t AWindow)> AOnPicked) {
-    (void)AOnPicked; // WINDOW-PICK: joins with the pick helper
-    return false;
+    if (!FPick)
+        FPick = std::make_unique<TWindowPick>();
+    return FPick->Start(std::move(AOnPicked));
 }
 
 bool TQtPublishDesktop::SnapShotWindow(std::uint32_t AWindow, QImage& APicture, QString& ATitle) {

@@ -9,6 +9,8 @@
 
 namespace pxh {
 
+class TWindowPick;
+
 class TQtPublishDesktop : public IPublishDesktop {
 public:
     struct TDropZone {
@@ -38,6 +40,7 @@ public:
 private:
     IConfigPtr FConfig;
     TDropZone FDropZone;
+    std::unique_ptr<TWindowPick> FPick;
 };
 
 } // namespace pxh
