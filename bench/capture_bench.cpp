@@ -226,8 +226,8 @@ public:
     double PaintStart() const { return FPaintStart; }
     double Flushed() const { return FFlushed; }
     bool eventFilter(QObject* AWatched, QEvent* AEvent) override {
-        if (!FSeen && AWatched == &FForm && AEvent->type() == QEvent::Paint && FForm.windowHandle() &&
-            FForm.windowHandle()->isExposed()) {
+        if (!FSeen && AWatched == &FForm && AEvent->type() == QEvent::Paint &&
+            FForm.window()->windowHandle() && FForm.window()->windowHandle()->isExposed()) {
             FSeen = true;
             FPaintStart = double(FTimer.nsecsElapsed()) / 1e6;
             QTimer::singleShot(0, &FLoop, [this] {

@@ -48,7 +48,7 @@ protected:
         bool started = false;
         QTimer poll;
         QObject::connect(&poll, &QTimer::timeout, [&] {
-            if (!started && form.windowHandle() && form.windowHandle()->isExposed()) {
+            if (!started && form.window()->windowHandle() && form.window()->windowHandle()->isExposed()) {
                 started = true;
                 xdotool.start(QStringLiteral("xdotool"), Words(AXdotool));
             }
