@@ -8,6 +8,7 @@
 #include "capture/capture_overlay.h"
 #include "capture/x11_screen.h"
 
+#include <QBackingStore>
 #include <QClipboard>
 #include <QCursor>
 #include <QGuiApplication>
@@ -90,6 +91,26 @@ TCaptureForm::~TCaptureForm() {
     if (FHost) {
         FHost->hide();
     }
+}
+
+void TCaptureForm::Prepare(const QSize& ASize) {
+    QWidget* host = FreeHost();
+    if (!host || ASize.isEmpty()) {
+        return;
+    }
+    host->resize(ASize);
+    host->winId();
+    QBackingStore* store = host->backingStore();
+    if (!store) {
+        return;
+    }
+    store->resize(ASize);
+    const QRegion all(QRect(QPoint(), ASize));
+    store->beginPaint(all);
+    if (auto* image = dynamic_cast<QImage*>(store->paintDevice())) {
+        image->fill(Qt::black);
+    }
+    store->endPaint();
 }
 
 void TCaptureForm::setVisible(bool AVisible) {

@@ -59,6 +59,9 @@ public:
     void Localize();
     // A plain click then captures the window under the pointer instead of cancelling.
     void SetPickWindow(bool AValue) { FPickWindow = AValue; }
+    // Makes the kept window's back buffer for a screen of ASize logical pixels ahead of the first capture
+    // (at program start), so that the first hot key does not fault it in.
+    static void Prepare(const QSize& ASize);
     // Showing and hiding take the process-wide window the form lies in along.
     void setVisible(bool AVisible) override;
 

@@ -329,6 +329,24 @@ TEST_F(CaptureFormScript, PaintingFollowsThePointerInEveryState) {
     }
 }
 
+// The forms lie in one kept full-screen window: closing or destroying a shown form must not leave that
+// empty window over the desktop.
+TEST_F(CaptureFormScript, TheKeptScreenWindowHidesWithTheForm) {
+    Open();
+    QWidget* host = FForm->window();
+    ASSERT_NE(host, FForm.get());
+    FForm->show();
+    ASSERT_TRUE(host->isVisible());
+    FForm->reject();
+    EXPECT_FALSE(host->isVisible());
+    FForm->show();
+    ASSERT_TRUE(host->isVisible());
+    FForm.reset();
+    EXPECT_FALSE(host->isVisible());
+    Open();
+    EXPECT_EQ(FForm->window(), host);
+}
+
 // The darkening is blended while painting: outside the selection 30 % of each channel is left, inside
 // the picture is untouched, and moving the selection's corner brightens and darkens the right parts.
 TEST_F(CaptureFormScript, OnlyTheAreaOutsideTheSelectionIsDarkened) {
