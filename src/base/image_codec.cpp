@@ -1,5 +1,8 @@
-// The picture encoder: Qt's writers for PNG, JPEG, BMP and TIFF, giflib for GIF.
+// The picture encoder: our fast PNG writer (Qt's for the pictures it does not cover), Qt's writers for
+// JPEG, BMP and TIFF, giflib for GIF.
 #include "base/image_codec.h"
+
+#include "base/png_writer.h"
 
 #include <QBuffer>
 #include <QHash>
@@ -12,8 +15,8 @@
 namespace pxh {
 namespace {
 
-// Qt's PNG writer maps quality q to zlib level (100 - q) * 9 / 91: 30 gives level 6, zlib's own default
-// and a fair trade on very large captures. Quality 100 would mean no compression at all.
+// For the pictures the fast writer leaves to Qt's: Qt maps quality q to zlib level (100 - q) * 9 / 91, so
+// 30 gives level 6, zlib's own default. Quality 100 would mean no compression at all.
 constexpr int PngQuality = 30;
 // Pixels less opaque than this become the GIF's one transparent colour.
 constexpr int GifAlphaThreshold = 128;
@@ -205,6 +208,9 @@ QByteArray WriteGif(const QImage& ASource) {
 QByteArray EncodeAs(const QImage& AImage, int AFormat, int AJpegQuality) {
     switch (AFormat) {
     case pfPNG:
+        if (auto png = EncodePng(AImage)) {
+            return std::move(*png);
+        }
         return WriteWithQt(AImage, "png", PngQuality);
     case pfJPEG:
         return WriteWithQt(AImage, "jpeg", qBound(0, AJpegQuality, 100));

@@ -8,6 +8,7 @@
 #include "capture/capture_overlay.h"
 #include "capture/x11_screen.h"
 
+#include <QBackingStore>
 #include <QClipboard>
 #include <QCursor>
 #include <QGuiApplication>
@@ -39,12 +40,40 @@ QRect Grown(const QRectF& ARect, int AMargin) {
     return ARect.normalized().toAlignedRect().adjusted(-AMargin, -AMargin, AMargin, AMargin);
 }
 
+constexpr Qt::WindowFlags ScreenWindowFlags =
+    Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::X11BypassWindowManagerHint;
+
+// The full-screen window the forms are shown in, kept for the whole process and hidden between captures.
+// A new window faults in a fresh screen-sized back buffer for its first frame, which was most of the time
+// from the hot key to that frame; a kept one paints into memory that is already there. None while
+// another form holds it.
+QWidget* FreeHost() {
+    static QPointer<QWidget> host;
+    if (!host) {
+        host = new QWidget(nullptr, ScreenWindowFlags);
+        host->setObjectName(QStringLiteral("CaptureHost"));
+        host->setAttribute(Qt::WA_NoSystemBackground);
+        // Widgets must go before the application does.
+        qAddPostRoutine([] { delete host.data(); });
+    }
+    if (host->findChild<TCaptureForm*>(QString(), Qt::FindDirectChildrenOnly)) {
+        return nullptr;
+    }
+    return host;
+}
+
 } // namespace
 
 TCaptureForm::TCaptureForm(TCaptureSettings& ASettings, TX11Screen* AScreen, QWidget* AParent)
-    : QDialog(AParent, Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::X11BypassWindowManagerHint)
+    : QDialog(AParent, ScreenWindowFlags)
     , FSettings(ASettings)
     , FScreen(AScreen) {
+    if (!AParent) {
+        FHost = FreeHost();
+        if (FHost) {
+            setParent(FHost, Qt::Widget);
+        }
+    }
     setObjectName(QStringLiteral("CaptureForm"));
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
@@ -57,7 +86,54 @@ TCaptureForm::TCaptureForm(TCaptureSettings& ASettings, TX11Screen* AScreen, QWi
     Localize();
 }
 
-TCaptureForm::~TCaptureForm() = default;
+TCaptureForm::~TCaptureForm() {
+    // A form destroyed while shown must not leave the empty full-screen window over the desktop.
+    if (FHost) {
+        FHost->hide();
+    }
+}
+
+void TCaptureForm::Prepare(const QSize& ASize) {
+    QWidget* host = FreeHost();
+    if (!host || ASize.isEmpty()) {
+        return;
+    }
+    host->resize(ASize);
+    host->winId();
+    QBackingStore* store = host->backingStore();
+    if (!store) {
+        return;
+    }
+    store->resize(ASize);
+    const QRegion all(QRect(QPoint(), ASize));
+    store->beginPaint(all);
+    if (auto* image = dynamic_cast<QImage*>(store->paintDevice())) {
+        image->fill(Qt::black);
+    }
+    store->endPaint();
+}
+
+void TCaptureForm::setVisible(bool AVisible) {
+    QDialog::setVisible(AVisible);
+    if (!FHost) {
+        return;
+    }
+    if (AVisible) {
+        FHost->show();
+        FHost->raise();
+    } else {
+        FHost->hide();
+    }
+}
+
+void TCaptureForm::PlaceOnScreen(const QRect& ALogical) {
+    if (FHost) {
+        FHost->setGeometry(ALogical);
+        setGeometry(QRect(QPoint(), ALogical.size()));
+    } else {
+        setGeometry(ALogical);
+    }
+}
 
 void TCaptureForm::BuildEditPanel() {
     pnlEditArea = new QWidget(this);
@@ -145,14 +221,8 @@ void TCaptureForm::SetSnapshot(const QImage& APhysical, const QRect& ARootRect, 
     FScaled = FOriginal;
     FRootRect = ARootRect;
     FZoom = AZoom > 0 ? AZoom : 1;
-    FDimmed = FOriginal.copy();
-    {
-        QPainter painter(&FDimmed);
-        painter.setOpacity(DimOpacity);
-        painter.fillRect(FDimmed.rect(), Qt::black);
-    }
     const QSize logicalSize(RoundAway(FOriginal.width() / FZoom), RoundAway(FOriginal.height() / FZoom));
-    setGeometry(
+    PlaceOnScreen(
         QRect(QPoint(RoundAway(ARootRect.x() / FZoom), RoundAway(ARootRect.y() / FZoom)), logicalSize));
     FPointer = Snap(APointer);
     FPrevPoint = FPointer;
@@ -514,7 +584,7 @@ bool TCaptureForm::PickWindowAt(const QPointF& APoint) {
         TX11Screen& screen = FScreen ? *FScreen : TX11Screen::Application();
         const QPoint root = PhysicalOf(APoint) + FRootRect.topLeft();
         const std::optional<std::uint32_t> window =
-            screen.TopLevelAt(root, static_cast<std::uint32_t>(winId()));
+            screen.TopLevelAt(root, static_cast<std::uint32_t>(QWidget::window()->winId()));
         const std::optional<TWindowFacts> facts = window ? screen.WindowFacts(*window) : std::nullopt;
         if (!facts) {
             return false;
@@ -609,6 +679,8 @@ void TCaptureForm::showEvent(QShowEvent* AEvent) {
     QDialog::showEvent(AEvent);
     raise();
     activateWindow();
+    // In the kept window the keys reach the form only as that window's focus widget.
+    setFocus(Qt::ActiveWindowFocusReason);
     // An override-redirect window gets no focus from a window manager: the keyboard is grabbed once the
     // window is viewable, which may take a few tries.
     FGrabTries = 0;
@@ -630,18 +702,19 @@ void TCaptureForm::TryKeyboardGrab() {
         FGrabTimer->stop();
         return;
     }
-    if (windowHandle() && windowHandle()->setKeyboardGrabEnabled(true)) {
+    QWindow* handle = window()->windowHandle();
+    if (handle && handle->setKeyboardGrabEnabled(true)) {
         FKeyboardGrabbed = true;
         FGrabTimer->stop();
-        windowHandle()->requestActivate();
+        handle->requestActivate();
     }
 }
 
 void TCaptureForm::hideEvent(QHideEvent* AEvent) {
     FGrabTimer->stop();
     FConfinement.reset();
-    if (FKeyboardGrabbed && windowHandle()) {
-        windowHandle()->setKeyboardGrabEnabled(false);
+    if (FKeyboardGrabbed && window()->windowHandle()) {
+        window()->windowHandle()->setKeyboardGrabEnabled(false);
     }
     FKeyboardGrabbed = false;
     QDialog::hideEvent(AEvent);
@@ -649,10 +722,10 @@ void TCaptureForm::hideEvent(QHideEvent* AEvent) {
 
 void TCaptureForm::OnFocusWindowChanged() {
     QWindow* focus = QGuiApplication::focusWindow();
-    if (!isVisible() || !windowHandle()) {
+    if (!isVisible() || !window()->windowHandle()) {
         return;
     }
-    if (focus == windowHandle()) {
+    if (focus == window()->windowHandle()) {
         FWasActive = true;
     } else if (FWasActive && focus && result() == QDialog::Rejected && FResultRect.isNull()) {
         // Another window became active; a focus lost to nobody (our own grabs) does not count.
@@ -702,24 +775,28 @@ void TCaptureForm::paintEvent(QPaintEvent* AEvent) {
         QPainter painter(this);
         const QRegion region = AEvent->region();
         painter.setClipRegion(region);
-        const QRectF bright = FCaptureState == TCaptureState::csPoint
-                                  ? QRectF(rect())
-                                  : Normalized(FSelection).adjusted(0, 0, 1 / FZoom, 1 / FZoom);
-        // Only the parts being repainted are copied, from the pictures made once at the start.
-        const auto draw = [&](const QImage& AImage, const QRectF& ATarget) {
-            const QRectF source(ATarget.x() * FZoom, ATarget.y() * FZoom, ATarget.width() * FZoom,
-                                ATarget.height() * FZoom);
-            painter.drawImage(ATarget, AImage, source);
-        };
+        // Only the parts being repainted are copied from the snapshot; the darkening is blended over the
+        // bands outside the selection as they are painted, so no darkened copy of the whole screen is made
+        // before the first frame.
         for (const QRect& part : region) {
             const QRectF target(part);
-            const QRectF lit = target.intersected(bright);
-            if (lit != target) {
-                draw(FDimmed, target);
+            painter.drawImage(target, FOriginal,
+                              QRectF(target.x() * FZoom, target.y() * FZoom, target.width() * FZoom,
+                                     target.height() * FZoom));
+        }
+        if (FCaptureState != TCaptureState::csPoint) {
+            const QRectF b = Normalized(FSelection).adjusted(0, 0, 1 / FZoom, 1 / FZoom);
+            const qreal w = width(), h = height();
+            painter.setOpacity(DimOpacity);
+            for (const QRectF& band :
+                 {QRectF(QPointF(0, 0), QPointF(w, b.top())), QRectF(QPointF(0, b.bottom()), QPointF(w, h)),
+                  QRectF(QPointF(0, b.top()), QPointF(b.left(), b.bottom())),
+                  QRectF(QPointF(b.right(), b.top()), QPointF(w, b.bottom()))}) {
+                if (band.isValid()) {
+                    painter.fillRect(band, Qt::black);
+                }
             }
-            if (!lit.isEmpty()) {
-                draw(FOriginal, lit);
-            }
+            painter.setOpacity(1);
         }
         if (FCaptureState != TCaptureState::csEditArea &&
             (FSettings.ShowZoomTool || FSettings.ShowSizePane)) {

@@ -59,6 +59,11 @@ public:
     void Localize();
     // A plain click then captures the window under the pointer instead of cancelling.
     void SetPickWindow(bool AValue) { FPickWindow = AValue; }
+    // Makes the kept window's back buffer for a screen of ASize logical pixels ahead of the first capture
+    // (at program start), so that the first hot key does not fault it in.
+    static void Prepare(const QSize& ASize);
+    // Showing and hiding take the process-wide window the form lies in along.
+    void setVisible(bool AVisible) override;
 
 protected:
     void showEvent(QShowEvent* AEvent) override;
@@ -72,6 +77,7 @@ protected:
     bool eventFilter(QObject* AWatched, QEvent* AEvent) override;
 
 private:
+    void PlaceOnScreen(const QRect& ALogical);
     void BuildEditPanel();
     void ApplyPinnedArea();
     QPointF Snap(const QPointF& APoint) const;
@@ -106,11 +112,12 @@ private:
 
     TCaptureSettings& FSettings;
     TX11Screen* FScreen;
+    // The kept full-screen window the form fills; none when the form is a window of its own (it has a
+    // parent, or another form holds the kept window).
+    QPointer<QWidget> FHost;
     qreal FZoom = 1;
     QImage FScaled;
     QImage FOriginal;
-    // The snapshot darkened once, so a move repaints only what changed without blending again.
-    QImage FDimmed;
     QRect FRootRect;
     QImage FResultImage;
     QRectF FSelection;

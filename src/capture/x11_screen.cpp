@@ -21,6 +21,11 @@ template <class T> TReply<T> Take(T* AReply) {
     return TReply<T>(AReply, &std::free);
 }
 
+// Smaller grabs (a window, a row) are cheap to allocate and would only push the screen-sized ones out.
+constexpr qint64 MinReusablePixels = 512 * 512;
+// The desktop and each monitor.
+constexpr std::size_t MaxReusable = 4;
+
 QString ErrorText(const char* AWhat, xcb_generic_error_t* AError) {
     const int code = AError ? AError->error_code : 0;
     std::free(AError);
@@ -108,6 +113,10 @@ TX11Screen::TX11Screen(xcb_connection_t* AConnection, int AScreenNumber)
             // A server on another host cannot share memory; the plain path still works.
             FShmAvailable = FUseShm = false;
         }
+    }
+    // The first whole-screen grab at the hot key then finds its picture ready.
+    if (QImage* image = ReusableImage(RootRect().size())) {
+        image->fill(0);
     }
 }
 
@@ -247,15 +256,38 @@ int TX11Screen::BitsPerPixel(int ADepth) const {
     return 0;
 }
 
+// The kept picture of that size, held by nobody else, so that writing to it does not copy it; none for a
+// small size.
+QImage* TX11Screen::ReusableImage(const QSize& ASizePx) {
+    if (qint64(ASizePx.width()) * ASizePx.height() < MinReusablePixels) {
+        return nullptr;
+    }
+    const auto same = std::find_if(FReusable.begin(), FReusable.end(),
+                                   [&](const QImage& AImage) { return AImage.size() == ASizePx; });
+    if (same != FReusable.end()) {
+        // Held elsewhere (a form still shows it), it must stay as it is: that picture is replaced.
+        if (same->isDetached()) {
+            return &*same;
+        }
+        FReusable.erase(same);
+    } else if (FReusable.size() >= MaxReusable) {
+        FReusable.erase(FReusable.begin());
+    }
+    FReusable.emplace_back(ASizePx, QImage::Format_RGB32);
+    return &FReusable.back();
+}
+
 QImage TX11Screen::ToOpaqueImage(const std::uint8_t* AData, std::size_t ASize, int ADepth,
-                                 const QSize& ASizePx) const {
+                                 const QSize& ASizePx) {
     const int bpp = BitsPerPixel(ADepth);
     const std::size_t stride = std::size_t(ASizePx.width()) * (bpp / 8);
     if ((bpp != 32 && bpp != 16) || ASize < stride * ASizePx.height()) {
         throw EX11Screen(
             QStringLiteral("Unsupported root format: depth %1, %2 bits per pixel").arg(ADepth).arg(bpp));
     }
-    QImage image(ASizePx, QImage::Format_RGB32);
+    QImage* reusable = ReusableImage(ASizePx);
+    QImage fresh = reusable ? QImage() : QImage(ASizePx, QImage::Format_RGB32);
+    QImage& image = reusable ? *reusable : fresh;
     for (int y = 0; y < ASizePx.height(); ++y) {
         const std::uint8_t* source = AData + stride * y;
         auto* target = reinterpret_cast<QRgb*>(image.scanLine(y));

@@ -84,8 +84,8 @@ private:
 
     QImage GrabWithShm(const QRect& AArea);
     QImage GrabPlain(const QRect& AArea);
-    QImage ToOpaqueImage(const std::uint8_t* AData, std::size_t ASize, int ADepth,
-                         const QSize& ASizePx) const;
+    QImage ToOpaqueImage(const std::uint8_t* AData, std::size_t ASize, int ADepth, const QSize& ASizePx);
+    QImage* ReusableImage(const QSize& ASizePx);
     int BitsPerPixel(int ADepth) const;
     QString AtomName(std::uint32_t AAtom) const;
     std::uint32_t InternAtom(const char* AName) const;
@@ -99,6 +99,9 @@ private:
     bool FXFixesAvailable = false;
     std::mutex FGrabLock;
     std::unique_ptr<TShmSegment> FSegment;
+    // Full-screen pictures kept with their pages touched: a grab of the same size writes into one that
+    // nobody holds any more instead of faulting in a fresh one. Guarded by FGrabLock.
+    std::vector<QImage> FReusable;
 };
 
 // Four XFixes pointer barriers around ARect (root pixels): the pointer cannot leave it while this lives.

@@ -329,5 +329,55 @@ TEST_F(CaptureFormScript, PaintingFollowsThePointerInEveryState) {
     }
 }
 
+// The forms lie in one kept full-screen window: closing or destroying a shown form must not leave that
+// empty window over the desktop.
+TEST_F(CaptureFormScript, TheKeptScreenWindowHidesWithTheForm) {
+    Open();
+    QWidget* host = FForm->window();
+    ASSERT_NE(host, FForm.get());
+    FForm->show();
+    ASSERT_TRUE(host->isVisible());
+    FForm->reject();
+    EXPECT_FALSE(host->isVisible());
+    FForm->show();
+    ASSERT_TRUE(host->isVisible());
+    FForm.reset();
+    EXPECT_FALSE(host->isVisible());
+    Open();
+    EXPECT_EQ(FForm->window(), host);
+}
+
+// The darkening is blended while painting: outside the selection 30 % of each channel is left, inside
+// the picture is untouched, and moving the selection's corner brightens and darkens the right parts.
+TEST_F(CaptureFormScript, OnlyTheAreaOutsideTheSelectionIsDarkened) {
+    Open();
+    FForm->resize(400, 300);
+    const auto dimmed = [](QRgb AColor) {
+        return qRgb(qRed(AColor) * 3 / 10, qGreen(AColor) * 3 / 10, qBlue(AColor) * 3 / 10);
+    };
+    const auto expectShown = [&](const QImage& AShot, QPoint AAt, bool ADimmed) {
+        const QRgb original = FPicture.pixel(AAt);
+        const QRgb expected = ADimmed ? dimmed(original) : original;
+        const QRgb shown = AShot.pixel(AAt);
+        for (const int shift : {16, 8, 0}) {
+            EXPECT_NEAR(int(shown >> shift & 0xFF), int(expected >> shift & 0xFF), 2)
+                << AAt.x() << "," << AAt.y();
+        }
+    };
+    Run({{TStep::Hover, {100, 100}}, {TStep::Press, {100, 100}}, {TStep::Move, {200, 180}}});
+    QImage shot = FForm->grab().toImage();
+    expectShown(shot, {150, 150}, false);
+    expectShown(shot, {300, 250}, true);
+    expectShown(shot, {50, 150}, true);
+    Run({{TStep::Move, {320, 260}}});
+    shot = FForm->grab().toImage();
+    expectShown(shot, {300, 250}, false);
+    Run({{TStep::Move, {140, 130}}});
+    shot = FForm->grab().toImage();
+    // Away from the loupe and the pane, which now sit beside the pointer.
+    expectShown(shot, {150, 280}, true);
+    expectShown(shot, {120, 120}, false);
+}
+
 } // namespace
 } // namespace pxh

@@ -5,7 +5,9 @@
 #include "x11_desktop.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QProcess>
+#include <QScreen>
 #include <QTimer>
 #include <QToolButton>
 #include <QWindow>
@@ -34,6 +36,8 @@ protected:
     void SetUp() override {
         FScreen = std::make_unique<TX11Screen>(TX11Desktop::Instance()->Connection());
         FScreen->WarpPointer(QPoint(3, 3));
+        // As the program does at start: the forms then open in a window prepared ahead.
+        TCaptureForm::Prepare(QGuiApplication::primaryScreen()->virtualGeometry().size());
     }
     QRect Desktop() const {
         const auto& layout = TX11Desktop::Instance()->Layout();
@@ -48,7 +52,7 @@ protected:
         bool started = false;
         QTimer poll;
         QObject::connect(&poll, &QTimer::timeout, [&] {
-            if (!started && form.windowHandle() && form.windowHandle()->isExposed()) {
+            if (!started && form.window()->windowHandle() && form.window()->windowHandle()->isExposed()) {
                 started = true;
                 xdotool.start(QStringLiteral("xdotool"), Words(AXdotool));
             }

@@ -69,6 +69,19 @@ TEST_P(X11Snapshot, ScaledDisplayGivesTheLogicalCopy) {
     EXPECT_EQ(logical.size(), QSize(200, 100));
 }
 
+// Whole-screen grabs write into kept memory: a picture the caller still holds must never be overwritten.
+TEST_P(X11Snapshot, AHeldPictureKeepsItsPixelsWhenTheScreenChangesAndIsGrabbedAgain) {
+    const QImage held = FScreen->Grab(Root());
+    ASSERT_EQ(held, PatternImage(Root()));
+    TTestWindow window(TX11Desktop::Instance()->Connection(), QRect(10, 10, 200, 100), "cover");
+    window.Map();
+    for (int i = 0; i < 3; ++i) {
+        const QImage again = FScreen->Grab(Root());
+        EXPECT_EQ(again.pixel(20, 20), qRgb(0xFF, 0x00, 0xFF));
+    }
+    EXPECT_EQ(held, PatternImage(Root()));
+}
+
 INSTANTIATE_TEST_SUITE_P(Paths, X11Snapshot, testing::Values(true, false),
                          [](const testing::TestParamInfo<bool>& AInfo) {
                              return AInfo.param ? "Shm" : "Plain";
