@@ -12,6 +12,7 @@
 #include <QClipboard>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QTimer>
 #include <QWindow>
 #include <xcb/xcb.h>
 
@@ -49,7 +50,17 @@ std::optional<std::uint32_t> ActiveWindow(TX11Screen& AScreen) {
 
 TQtPublishDesktop::TQtPublishDesktop(IConfigPtr AConfig, TDropZone ADropZone)
     : FConfig(std::move(AConfig))
-    , FDropZone(std::move(ADropZone)) {}
+    , FDropZone(std::move(ADropZone)) {
+    // Once the event loop runs: the first capture then finds its window's memory ready, and start-up
+    // does not wait for it.
+    QTimer::singleShot(0, [] {
+        try {
+            TCaptureForm::Prepare(TX11Screen::Application().DesktopRect().size());
+        } catch (const std::exception& E) {
+            ZRLogException(E, " TPixhoardEngine.PrepareCapture ");
+        }
+    });
+}
 
 TQtPublishDesktop::~TQtPublishDesktop() = default;
 
