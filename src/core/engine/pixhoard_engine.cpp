@@ -190,7 +190,7 @@ void TPixhoardEngine::CompleteOnUi(TOperation& AOperation, int AExitCode) {
         if (Text.isEmpty())
             Text = LocalizedText(1027);
         if (!Kept.isEmpty())
-            Text += QStringLiteral("\r\n\r\n") + LocalizedFormat(0x0930, {Kept});
+            Text += QStringLiteral("\r\n\r\n") + LocalizedFormat(2352, {Kept});
         if (Notifications)
             Notifications->NotifyError(Text);
         return;

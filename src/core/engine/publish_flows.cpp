@@ -215,7 +215,7 @@ void TPixhoardEngine::PublishImageFile(const QString& AFileName) {
 void TPixhoardEngine::PublishImageFromWeb(const QString& AUrl) {
     if (!IsWebAddress(AUrl)) {
         ZRLog(QStringLiteral("PublishImageFromWeb: refused ") + AUrl);
-        NotifyError(LocalizedFormat(0x0935, {AUrl}));
+        NotifyError(LocalizedFormat(2357, {AUrl}));
         return;
     }
     const QString Path = GetTempFileName(QString(), QString());
@@ -232,7 +232,7 @@ void TPixhoardEngine::PublishFiles(const QString& APaths) {
     const QStringList Paths = APaths.split('\r', Qt::SkipEmptyParts);
     for (const QString& Path : Paths)
         if (Path.contains('\n')) {
-            NotifyError(LocalizedFormat(0x0937, {Path}));
+            NotifyError(LocalizedFormat(2359, {Path}));
             return;
         }
     if (Paths.isEmpty())

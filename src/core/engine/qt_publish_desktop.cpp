@@ -158,23 +158,23 @@ QStringList TQtPublishDesktop::ChooseFiles(TFileChoice AChoice) {
 // The forms below come with their own work; until then the user is told, in the language's words.
 void TQtPublishDesktop::OpenImageEditor(const QImage&, const QString&) {
     ZRLog(QStringLiteral("Before TEditImageForm.Show"));
-    Notify(LocalizedText(0x0931));
+    Notify(LocalizedText(2353));
 }
 
 void TQtPublishDesktop::OpenTextForm(const QString&) {
-    Notify(LocalizedText(0x0932));
+    Notify(LocalizedText(2354));
 }
 
 void TQtPublishDesktop::OpenFilesForm(const QStringList&) {
-    Notify(LocalizedText(0x0933));
+    Notify(LocalizedText(2355));
 }
 
 void TQtPublishDesktop::OpenRecordForm(const QRect&, const QString&) {
-    Notify(LocalizedText(0x0934));
+    Notify(LocalizedText(2356));
 }
 
 void TQtPublishDesktop::ShowUpdate(const QString& AVersion, const QString& AUrl) {
-    Notify(LocalizedFormat(0x0936, {AVersion}), AUrl);
+    Notify(LocalizedFormat(2358, {AVersion}), AUrl);
 }
 
 } // namespace pxh
