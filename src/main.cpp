@@ -4,6 +4,7 @@
 #include "base/logger.h"
 #include "core/application.h"
 #include "core/command_line.h"
+#include "core/engine/script_upload.h"
 #include "core/platform_services.h"
 #include "model/pixhoard_config.h"
 #include "platform/app_forms.h"
@@ -41,6 +42,10 @@ int main(int argc, char** argv) {
         QCoreApplication tool(argc, argv);
         return RemoveShellFiles(QCoreApplication::applicationFilePath()) ? 0 : 1;
     }
+    case TCommandLine::TAction::caUpload:
+    case TCommandLine::TAction::caCaptureUpload:
+        // Scripts run beside an instance: no hand-over and no lock, so neither waits for the other.
+        return RunScriptCommand(argc, argv, commandLine);
     case TCommandLine::TAction::caRun:
         break;
     }
