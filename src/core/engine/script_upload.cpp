@@ -40,10 +40,13 @@ extern "C" void OnInterrupt(int) {
     GInterrupted = true;
 }
 
+// Every line marked, so that a script's log shows where each came from; the service's CR LF become lines.
 void PrintError(const QString& AText) {
     QString Text = AText;
     Text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    std::fprintf(stderr, "pixhoard: %s\n", Text.trimmed().toLocal8Bit().constData());
+    for (const QString& Line : Text.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        if (!Line.trimmed().isEmpty())
+            std::fprintf(stderr, "pixhoard: %s\n", Line.trimmed().toLocal8Bit().constData());
     std::fflush(stderr);
 }
 
@@ -56,7 +59,8 @@ void PrintLink(const QString& ALink) {
 QString PathProblem(const QString& APath) {
     // The upload protocol joins several paths with CR: such a name would be split into others.
     if (APath.contains(QLatin1Char('\r')) || APath.contains(QLatin1Char('\n')))
-        return QStringLiteral("%1: a path holding a line break cannot be uploaded").arg(APath);
+        return QStringLiteral("%1: a path holding a line break cannot be uploaded")
+            .arg(QString(APath).replace('\r', QLatin1String("\\r")).replace('\n', QLatin1String("\\n")));
     const QFileInfo Info(APath);
     if (!Info.exists())
         return QStringLiteral("%1: no such file").arg(APath);

@@ -85,7 +85,7 @@ int UploadRequests(const TServiceProcess& AService) {
 
 // The path the error text names for the kept capture.
 QString KeptPath(const QByteArray& AErr) {
-    static const QRegularExpression KKept(QStringLiteral("the capture is kept in (.+)$"),
+    static const QRegularExpression KKept(QStringLiteral("^pixhoard: the capture is kept in (.+)$"),
                                           QRegularExpression::MultilineOption);
     return KKept.match(QString::fromUtf8(AErr)).captured(1).trimmed();
 }
@@ -197,7 +197,10 @@ TEST(ScriptUpload, RefusesWhatCannotGoUpBeforeSendingAnything) {
         EXPECT_EQ(Run.ExitCode, seRefused) << Run.Err.toStdString();
         EXPECT_TRUE(Run.Out.isEmpty()) << Run.Out.toStdString();
         EXPECT_TRUE(Run.Err.contains(Case.Says)) << Run.Err.toStdString();
-        EXPECT_TRUE(Run.Err.contains(QFileInfo(Case.Path).fileName().toUtf8())) << Run.Err.toStdString();
+        // Named on one line, a line break shown as \n.
+        EXPECT_TRUE(Run.Err.contains(QFileInfo(Case.Path).fileName().replace('\n', "\\n").toUtf8()))
+            << Run.Err.toStdString();
+        EXPECT_EQ(Run.Err.count('\n'), 1) << Run.Err.toStdString();
     }
     EXPECT_EQ(UploadRequests(Service), 0);
 }
