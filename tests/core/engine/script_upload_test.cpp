@@ -16,6 +16,7 @@
 #include <QJsonObject>
 #include <QPainter>
 #include <QRegularExpression>
+#include <csignal>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -72,15 +73,20 @@ QStringList Lines(const QByteArray& AOut) {
     return QString::fromUtf8(AOut).split('\n', Qt::SkipEmptyParts);
 }
 
-// The uploads the service saw (reservations, uploads, discards), without the test-mode routes.
-int UploadRequests(const TServiceProcess& AService) {
+// The modes of the upload requests the service saw (reserve, upload, discard), in order.
+QStringList UploadModes(const TServiceProcess& AService) {
     const TCurlResult Reply = Curl({AService.Root() + "_test/requests"});
     const QJsonDocument Doc = QJsonDocument::fromJson(Reply.Body);
     const QJsonArray All = Doc.isArray() ? Doc.array() : Doc.object().value("requests").toArray();
-    int Count = 0;
-    for (const QJsonValue& Entry : All)
-        Count += Entry.toObject().value("path").toString().startsWith("/_test/") ? 0 : 1;
-    return Count;
+    QStringList Modes;
+    for (const QJsonValue& Entry : All) {
+        if (Entry.toObject().value("path").toString().startsWith("/_test/"))
+            continue;
+        for (const QJsonValue& Part : Entry.toObject().value("parts").toArray())
+            if (Part.toObject().value("name").toString() == "mode")
+                Modes << Part.toObject().value("value").toString();
+    }
+    return Modes;
 }
 
 // The path the error text names for the kept capture.
@@ -202,7 +208,26 @@ TEST(ScriptUpload, RefusesWhatCannotGoUpBeforeSendingAnything) {
             << Run.Err.toStdString();
         EXPECT_EQ(Run.Err.count('\n'), 1) << Run.Err.toStdString();
     }
-    EXPECT_EQ(UploadRequests(Service), 0);
+    EXPECT_EQ(UploadModes(Service), QStringList());
+}
+
+TEST(ScriptUpload, AnInterruptCancelsTheUploadAndGivesUpItsLink) {
+    TempRoot Root;
+    // An intake slow enough to interrupt in the middle of the transfer.
+    TServiceProcess Service({"--test-mode", "--account", "alice:secret", "--intake-throttle", "2000000"});
+    ASSERT_GT(Service.FtpPort(), 0);
+    WriteConfig(Root, true);
+    const QString File = WriteFile(Root.home() + "/slow.bin", 20 << 20);
+    const QByteArray Digest = Sha256(ReadAll(File));
+    auto Program = StartProgram(Root, "pixhoard", {"--upload", File}, ServiceEnvironment(Service));
+    ASSERT_TRUE(WaitFor([&] { return UploadModes(Service).contains("reserve"); }));
+    ::kill(pid_t(Program->processId()), SIGINT);
+    ASSERT_TRUE(Program->waitForFinished(30000));
+    EXPECT_EQ(Program->exitCode(), seFailed);
+    EXPECT_TRUE(Program->readAllStandardOutput().isEmpty());
+    EXPECT_TRUE(Program->readAllStandardError().contains("Uploading aborted"));
+    EXPECT_EQ(UploadModes(Service), QStringList({"reserve", "discard"}));
+    EXPECT_EQ(Sha256(ReadAll(File)), Digest);
 }
 
 TEST(ScriptUpload, WithoutTheServiceFailsAndSaysSo) {
