@@ -32,18 +32,6 @@ QByteArray ReadAll(const QString& APath) {
     return File.open(QIODevice::ReadOnly) ? File.readAll() : QByteArray();
 }
 
-// ASize bytes of a pattern that differs per size, so a mixed-up link serves the wrong bytes.
-QString WriteFile(const QString& APath, qint64 ASize) {
-    QFile File(APath);
-    EXPECT_TRUE(File.open(QIODevice::WriteOnly)) << APath.toStdString();
-    QByteArray Block(1 << 16, Qt::Uninitialized);
-    for (int I = 0; I < Block.size(); ++I)
-        Block[I] = char((I * 131 + ASize) % 251);
-    for (qint64 Left = ASize; Left > 0; Left -= Block.size())
-        File.write(Block.constData(), std::min<qint64>(Left, Block.size()));
-    return APath;
-}
-
 // The configuration the program finds in ARoot: the service's account, or the guest.
 void WriteConfig(const TempRoot& ARoot, bool AAccount) {
     ARoot.applyToThisProcess();
@@ -143,9 +131,9 @@ TEST(ScriptUpload, FilesGoUpInOrderAsTheyAreAndStayUntouched) {
     ASSERT_FALSE(Service.Root().isEmpty());
     WriteConfig(Root, true);
     // The large one goes through reservation and the FTP intake; its name needs quoting and UTF-8.
-    const QStringList Paths = {WriteFile(Root.home() + "/holiday été Ωmega.bin", 20 << 20),
-                               WriteFile(Root.home() + "/notes.txt", 1000),
-                               WriteFile(Root.home() + "/second copy.bin", 600 * 1024)};
+    const QStringList Paths = {WritePatternFile(Root.home() + "/holiday été Ωmega.bin", 20 << 20),
+                               WritePatternFile(Root.home() + "/notes.txt", 1000),
+                               WritePatternFile(Root.home() + "/second copy.bin", 600 * 1024)};
     std::vector<QByteArray> Digests;
     std::vector<QDateTime> Times;
     for (const QString& Path : Paths) {
@@ -177,9 +165,9 @@ TEST(ScriptUpload, RefusesWhatCannotGoUpBeforeSendingAnything) {
     TServiceProcess Service({"--test-mode", "--account", "alice:secret"});
     ASSERT_FALSE(Service.Root().isEmpty());
     WriteConfig(Root, false);
-    const QString Good = WriteFile(Root.home() + "/good.bin", 100);
+    const QString Good = WritePatternFile(Root.home() + "/good.bin", 100);
     QDir().mkpath(Root.home() + "/folder");
-    const QString Locked = WriteFile(Root.home() + "/locked.bin", 100);
+    const QString Locked = WritePatternFile(Root.home() + "/locked.bin", 100);
     QFile::setPermissions(Locked, QFileDevice::Permissions());
     const struct {
         const char* Name;
@@ -190,9 +178,9 @@ TEST(ScriptUpload, RefusesWhatCannotGoUpBeforeSendingAnything) {
         {"missing", Root.home() + "/missing.bin", "no such file", false},
         {"folder", Root.home() + "/folder", "folder", false},
         {"unreadable", Locked, "cannot be read", true},
-        {"line break", WriteFile(Root.home() + "/two\nlines.bin", 10), "line break", false},
+        {"line break", WritePatternFile(Root.home() + "/two\nlines.bin", 10), "line break", false},
         // A guest may not send more than 3 MiB: said at once, not after the files before it went up.
-        {"guest over 3 MiB", WriteFile(Root.home() + "/large.bin", 3145729), "3 MB", false},
+        {"guest over 3 MiB", WritePatternFile(Root.home() + "/large.bin", 3145729), "3 MB", false},
     };
     for (const auto& Case : Cases) {
         SCOPED_TRACE(Case.Name);
@@ -217,7 +205,7 @@ TEST(ScriptUpload, AnInterruptCancelsTheUploadAndGivesUpItsLink) {
     TServiceProcess Service({"--test-mode", "--account", "alice:secret", "--intake-throttle", "2000000"});
     ASSERT_GT(Service.FtpPort(), 0);
     WriteConfig(Root, true);
-    const QString File = WriteFile(Root.home() + "/slow.bin", 20 << 20);
+    const QString File = WritePatternFile(Root.home() + "/slow.bin", 20 << 20);
     const QByteArray Digest = Sha256(ReadAll(File));
     auto Program = StartProgram(Root, "pixhoard", {"--upload", File}, ServiceEnvironment(Service));
     ASSERT_TRUE(WaitFor([&] { return UploadModes(Service).contains("reserve"); }));
@@ -234,7 +222,7 @@ TEST(ScriptUpload, WithoutTheServiceFailsAndSaysSo) {
     // TempRoot's deployment points at a port where nothing listens.
     TempRoot Root;
     WriteConfig(Root, false);
-    const QString File = WriteFile(Root.home() + "/file.bin", 100);
+    const QString File = WritePatternFile(Root.home() + "/file.bin", 100);
     const TRunResult Run = RunProgram(Root, "pixhoard", {"--upload", File});
     EXPECT_EQ(Run.ExitCode, seFailed);
     EXPECT_TRUE(Run.Out.isEmpty()) << Run.Out.toStdString();
@@ -249,7 +237,7 @@ TEST(ScriptUpload, StartsTheLocalServiceWhenTheDefaultRootHasNobody) {
         GTEST_SKIP() << "a service already answers on 127.0.0.1:47800";
     QProcessEnvironment Env;
     Env.insert("PIXHOARD_SERVICE_ROOT", "");
-    const QString File = WriteFile(Root.home() + "/first.bin", 5000);
+    const QString File = WritePatternFile(Root.home() + "/first.bin", 5000);
     // Stopped whatever the test finds: the service is started detached and would outlive it.
     struct TStopService {
         const TempRoot& Root;
@@ -324,7 +312,7 @@ TEST(ScriptUpload, RunsBesideARunningInstanceWithoutHandingOver) {
     ASSERT_TRUE(WaitFor([&] { return QFile::exists(Root.runtime() + "/pixhoard/pixhoard.sock"); }))
         << ReadLogs(Root).toStdString();
 
-    const QString File = WriteFile(Root.home() + "/beside.bin", 2000);
+    const QString File = WritePatternFile(Root.home() + "/beside.bin", 2000);
     const TRunResult Run = RunProgram(Root, "pixhoard", {"--upload", File}, std::chrono::seconds(60), Env);
     EXPECT_EQ(Run.ExitCode, 0) << Run.Err.toStdString();
     const QStringList Links = Lines(Run.Out);
@@ -343,7 +331,7 @@ TEST(ScriptUpload, RunsBesideARunningInstanceWithoutHandingOver) {
 
 TEST(ScriptUpload, KeepCaptureNeverOverwritesAnEarlierCapture) {
     TempRoot Root;
-    const QString Picture = WriteFile(Root.path() + "/shot.png", 300);
+    const QString Picture = WritePatternFile(Root.path() + "/shot.png", 300);
     const QString Folder = Root.path() + "/Captures";
     const QDateTime Time(QDate(2026, 3, 4), QTime(5, 6, 7));
     const QString First = KeepCapture(Picture, Folder, Time);
