@@ -8,6 +8,7 @@
 #include "core/engine/clipboard_service.h"
 #include "core/engine/pixhoard_engine.h"
 #include "core/engine/qt_publish_desktop.h"
+#include "core/engine/script_upload.h"
 #include "core/platform_services.h"
 #include "model/pixhoard_config.h"
 #include "platform/app_forms.h"
@@ -45,6 +46,10 @@ int main(int argc, char** argv) {
         QCoreApplication tool(argc, argv);
         return RemoveShellFiles(QCoreApplication::applicationFilePath()) ? 0 : 1;
     }
+    case TCommandLine::TAction::caUpload:
+    case TCommandLine::TAction::caCaptureUpload:
+        // Scripts run beside an instance: no hand-over and no lock, so neither waits for the other.
+        return RunScriptCommand(argc, argv, commandLine);
     case TCommandLine::TAction::caRun:
         break;
     }

@@ -82,9 +82,16 @@ TLocalServiceState EnsureLocalService(const QUrl& ARoot, std::chrono::millisecon
         return TLocalServiceState::lsStartFailed;
     }
     QDir().mkpath(ServiceDataFolder());
-    if (!QProcess::startDetached(program,
-                                 {"--data", ServiceDataFolder(), "--port", QString::number(LocalPort)},
-                                 ServiceDataFolder())) {
+    QProcess service;
+    service.setProgram(program);
+    service.setArguments({"--data", ServiceDataFolder(), "--port", QString::number(LocalPort)});
+    service.setWorkingDirectory(ServiceDataFolder());
+    // The service outlives us: it must not hold our output, or a caller reading it to the end (a script's
+    // $(pixhoard --upload ...)) would wait for the service to end.
+    service.setStandardInputFile(QProcess::nullDevice());
+    service.setStandardOutputFile(QProcess::nullDevice());
+    service.setStandardErrorFile(QProcess::nullDevice());
+    if (!service.startDetached()) {
         ZRLog("EnsureLocalService: could not start " + program);
         return TLocalServiceState::lsStartFailed;
     }

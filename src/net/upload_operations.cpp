@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <optional>
 
 namespace pxh {
 
@@ -52,14 +53,17 @@ void RemoveTemporaryFile(const QString& APath, const QString& AContext) {
         ZRLog(AContext + QStringLiteral(": cannot delete ") + APath);
 }
 
-TUploadFileOperation::TUploadFileOperation(IUploadFilePtr AJob)
-    : FFile(std::move(AJob)) {
+TUploadFileOperation::TUploadFileOperation(IUploadFilePtr AJob, bool AKeepFile)
+    : FFile(std::move(AJob))
+    , FKeepFile(AKeepFile) {
     SetUploadServer(FFile->GetServer());
     SetName(LocalizedText(64));
 }
 
 int TUploadFileOperation::DoExecute() {
-    TTemporaryFileGuard Cleanup(FFile, " TUploadFileOperation.DoExecute ");
+    std::optional<TTemporaryFileGuard> Cleanup;
+    if (!FKeepFile)
+        Cleanup.emplace(FFile, " TUploadFileOperation.DoExecute ");
     const int Result = UploadFile(FFile);
     if (Result == 0) {
         AddToHistory(FFile);

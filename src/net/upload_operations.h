@@ -7,10 +7,11 @@
 
 namespace pxh {
 
-// Uploads a temporary file prepared for it (text and clipboard text) and deletes it afterwards.
+// Uploads a temporary file prepared for it (text and clipboard text) and deletes it afterwards; a file of the
+// user's own (AKeepFile) is sent as it is and left where it was, whatever the outcome.
 class TUploadFileOperation : public TWebOperation {
 public:
-    explicit TUploadFileOperation(IUploadFilePtr AJob);
+    explicit TUploadFileOperation(IUploadFilePtr AJob, bool AKeepFile = false);
     const IUploadFilePtr& File() const { return FFile; }
 
 protected:
@@ -18,6 +19,7 @@ protected:
 
 private:
     IUploadFilePtr FFile;
+    const bool FKeepFile;
 };
 
 // Uploads a rendered picture, keeps a local copy when asked, and deletes the temporary picture afterwards.

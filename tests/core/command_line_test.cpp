@@ -34,6 +34,29 @@ TEST(CommandLine, Table) {
         {{"--open"}, TAction::caError, THandOverOrigin::hoCommandLine, {}},
         {{"/tmp/x", "--unregister"}, TAction::caUnregister, THandOverOrigin::hoCommandLine, {}},
         {{"-"}, TAction::caRun, THandOverOrigin::hoCommandLine, {"-"}},
+        // The upload modes keep every path, in order, wherever --upload stands.
+        {{"--upload", "/tmp/a b.png", "/tmp/été"},
+         TAction::caUpload,
+         THandOverOrigin::hoCommandLine,
+         {"/tmp/a b.png", "/tmp/été"}},
+        {{"/tmp/a", "--upload", "/tmp/b"},
+         TAction::caUpload,
+         THandOverOrigin::hoCommandLine,
+         {"/tmp/a", "/tmp/b"}},
+        {{"--upload", "--", "--help"}, TAction::caUpload, THandOverOrigin::hoCommandLine, {"--help"}},
+        {{"--upload", "/tmp/x", "--help"}, TAction::caHelp, THandOverOrigin::hoCommandLine, {}},
+        {{"--upload"}, TAction::caError, THandOverOrigin::hoCommandLine, {}},
+        {{"--upload", "/tmp/x", "--url", "pxh://app?op=area"},
+         TAction::caError,
+         THandOverOrigin::hoCommandLine,
+         {}},
+        {{"--open", "/tmp/x", "--upload"}, TAction::caError, THandOverOrigin::hoCommandLine, {}},
+        {{"--capture", "full", "--upload"}, TAction::caCaptureUpload, THandOverOrigin::hoCommandLine, {}},
+        {{"--upload", "--capture", "full"}, TAction::caCaptureUpload, THandOverOrigin::hoCommandLine, {}},
+        {{"--capture", "full"}, TAction::caError, THandOverOrigin::hoCommandLine, {}},
+        {{"--capture", "window", "--upload"}, TAction::caError, THandOverOrigin::hoCommandLine, {}},
+        {{"--upload", "--capture"}, TAction::caError, THandOverOrigin::hoCommandLine, {}},
+        {{"--capture", "full", "--upload", "/tmp/x"}, TAction::caError, THandOverOrigin::hoCommandLine, {}},
     };
     for (const auto& c : cases) {
         const TCommandLine parsed = ParseCommandLine(c.args);
@@ -42,6 +65,11 @@ TEST(CommandLine, Table) {
         if (c.action == TAction::caRun) {
             EXPECT_EQ(parsed.Origin, c.origin) << name;
             EXPECT_EQ(parsed.Arguments, c.handed) << name;
+        }
+        // Nothing of an upload mode may reach the running instance.
+        if (c.action == TAction::caUpload || c.action == TAction::caCaptureUpload) {
+            EXPECT_EQ(parsed.UploadPaths, c.handed) << name;
+            EXPECT_TRUE(parsed.Arguments.isEmpty()) << name;
         }
         if (c.action == TAction::caError) {
             EXPECT_FALSE(parsed.Error.isEmpty()) << name;

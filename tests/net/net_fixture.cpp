@@ -159,15 +159,7 @@ void TNetTest::UseAccount(bool AOn) {
 }
 
 QString TNetTest::WriteFile(const QString& AName, qint64 ASize) {
-    const QString Path = GRoot->path() + "/tmp/" + AName;
-    QFile File(Path);
-    EXPECT_TRUE(File.open(QIODevice::WriteOnly));
-    QByteArray Block(1 << 16, Qt::Uninitialized);
-    for (int I = 0; I < Block.size(); ++I)
-        Block[I] = char((I * 131 + ASize) % 251);
-    for (qint64 Left = ASize; Left > 0; Left -= Block.size())
-        File.write(Block.constData(), std::min<qint64>(Left, Block.size()));
-    return Path;
+    return WritePatternFile(GRoot->path() + "/tmp/" + AName, ASize);
 }
 
 QByteArray TNetTest::ReadFile(const QString& APath) {

@@ -2,7 +2,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <algorithm>
 #include <cstdlib>
+#include <gtest/gtest.h>
 
 namespace pxh::test {
 
@@ -39,6 +41,17 @@ void TempRoot::applyToThisProcess() const {
     for (const char* key :
          {"HOME", "XDG_RUNTIME_DIR", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_CONFIG_DIRS"})
         qputenv(key, env.value(key).toUtf8());
+}
+
+QString WritePatternFile(const QString& APath, qint64 ASize) {
+    QFile File(APath);
+    EXPECT_TRUE(File.open(QIODevice::WriteOnly)) << APath.toStdString();
+    QByteArray Block(1 << 16, Qt::Uninitialized);
+    for (int I = 0; I < Block.size(); ++I)
+        Block[I] = char((I * 131 + ASize) % 251);
+    for (qint64 Left = ASize; Left > 0; Left -= Block.size())
+        File.write(Block.constData(), std::min<qint64>(Left, Block.size()));
+    return APath;
 }
 
 QString SourceDir() {

@@ -29,6 +29,9 @@ private:
     QString FPath;
 };
 
+// Writes ASize bytes of a repeatable pattern that differs per size (so mixed-up uploads show) to APath.
+QString WritePatternFile(const QString& APath, qint64 ASize);
+
 // Folders of the build, from the environment CTest gives every test.
 QString SourceDir();
 QString BinDir();
