@@ -87,7 +87,9 @@ private:
     // The flows' shared steps.
     void PublishPictureAtOnce(const QImage& APicture, const QString& ACaption);
     void PublishClipboardValue(bool AAlwaysAtOnce);
-    void EndCapture();
+    using TCaptureStep = std::function<void(const IPublishDesktop::TCapture&, const QString& ATitle)>;
+    // The shared frame of the capturing flows: nothing while one runs; AThen only for a chosen area.
+    void RunCaptureFlow(const TCaptureStep& AThen);
     IUploadFilePtr NewJob(const QString& ACaption, const QString& APath, const QString& AType,
                           const QString& AOrigName) const;
 

@@ -60,71 +60,58 @@ void TPixhoardEngine::PublishPictureAtOnce(const QImage& APicture, const QString
     UploadImage(NewJob(ACaption, Path, QStringLiteral("image/jpeg"), ClipName));
 }
 
-void TPixhoardEngine::EndCapture() {
-    FLockCapture = false;
-    FSetup.Desktop->SetDropZoneVisible(FSetup.Config->GetShowDropBox());
+void TPixhoardEngine::RunCaptureFlow(const TCaptureStep& AThen) {
+    if (FLockCapture)
+        return;
+    const QString Title = FSetup.Desktop->ForegroundTitle();
+    FSetup.Desktop->HideDropZone();
+    FLockCapture = true;
+    // However the flow ends, also when a step raised: unlocked, and the drop zone as configured.
+    TCaptureScope Scope([this] {
+        FLockCapture = false;
+        FSetup.Desktop->SetDropZoneVisible(FSetup.Config->GetShowDropBox());
+    });
+    const IPublishDesktop::TCapture Capture = FSetup.Desktop->CaptureArea();
+    if (Capture.Ok)
+        AThen(Capture, Title);
 }
 
 void TPixhoardEngine::PublishScreen() {
-    if (FLockCapture)
-        return;
-    const QString Title = FSetup.Desktop->ForegroundTitle();
-    FSetup.Desktop->HideDropZone();
-    FLockCapture = true;
-    TCaptureScope Scope([this] { EndCapture(); });
-    const IPublishDesktop::TCapture Capture = FSetup.Desktop->CaptureArea();
-    if (!Capture.Ok)
-        return;
-    if (Capture.Alt) {
-        FSetup.Desktop->PutPictureOnClipboard(Capture.Picture);
-        Notify(LocalizedText(369));
-        return;
-    }
-    if (FSetup.Config->GetInstantUpload() || Capture.Ctrl) {
-        PublishPictureAtOnce(Capture.Picture, Title);
-    } else if (!Capture.Picture.isNull()) {
-        ZRLog(QStringLiteral("Before TEditImageForm.Create"));
-        FSetup.Desktop->OpenImageEditor(Capture.Picture, Title);
-    }
+    RunCaptureFlow([this](const IPublishDesktop::TCapture& ACapture, const QString& ATitle) {
+        if (ACapture.Alt) {
+            FSetup.Desktop->PutPictureOnClipboard(ACapture.Picture);
+            Notify(LocalizedText(369));
+        } else if (FSetup.Config->GetInstantUpload() || ACapture.Ctrl) {
+            PublishPictureAtOnce(ACapture.Picture, ATitle);
+        } else if (!ACapture.Picture.isNull()) {
+            ZRLog(QStringLiteral("Before TEditImageForm.Create"));
+            FSetup.Desktop->OpenImageEditor(ACapture.Picture, ATitle);
+        }
+    });
 }
 
 void TPixhoardEngine::PublishScreenImmediately() {
-    if (FLockCapture)
-        return;
-    const QString Title = FSetup.Desktop->ForegroundTitle();
-    FSetup.Desktop->HideDropZone();
-    FLockCapture = true;
-    TCaptureScope Scope([this] { EndCapture(); });
-    const IPublishDesktop::TCapture Capture = FSetup.Desktop->CaptureArea();
-    if (Capture.Ok)
-        PublishPictureAtOnce(Capture.Picture, Title);
+    RunCaptureFlow([this](const IPublishDesktop::TCapture& ACapture, const QString& ATitle) {
+        PublishPictureAtOnce(ACapture.Picture, ATitle);
+    });
 }
 
 void TPixhoardEngine::PublishEmptyScreen() {
-    if (FLockCapture)
-        return;
-    const QString Title = FSetup.Desktop->ForegroundTitle();
-    FSetup.Desktop->HideDropZone();
-    FLockCapture = true;
-    TCaptureScope Scope([this] { EndCapture(); });
-    const IPublishDesktop::TCapture Capture = FSetup.Desktop->CaptureArea();
-    if (!Capture.Ok || Capture.Picture.isNull())
-        return;
-    QImage Canvas(Capture.Picture.size(), QImage::Format_ARGB32);
-    Canvas.fill(Capture.Ctrl ? QColor(0, 0, 0, 0) : QColor(Qt::white));
-    FSetup.Desktop->OpenImageEditor(Canvas, Title);
+    RunCaptureFlow([this](const IPublishDesktop::TCapture& ACapture, const QString& ATitle) {
+        if (ACapture.Picture.isNull())
+            return;
+        QImage Canvas(ACapture.Picture.size(), QImage::Format_ARGB32);
+        Canvas.fill(ACapture.Ctrl ? QColor(0, 0, 0, 0) : QColor(Qt::white));
+        FSetup.Desktop->OpenImageEditor(Canvas, ATitle);
+    });
 }
 
 void TPixhoardEngine::PublishVideo() {
-    if (FLockCapture || FSetup.Desktop->RecordFormExists())
+    if (FSetup.Desktop->RecordFormExists())
         return;
-    const QString Title = FSetup.Desktop->ForegroundTitle();
-    FSetup.Desktop->HideDropZone();
-    FLockCapture = true;
-    TCaptureScope Scope([this] { EndCapture(); });
-    const IPublishDesktop::TCapture Capture = FSetup.Desktop->CaptureArea();
-    if (Capture.Ok)
-        FSetup.Desktop->OpenRecordForm(Capture.Rect, Title);
+    RunCaptureFlow([this](const IPublishDesktop::TCapture& ACapture, const QString& ATitle) {
+        FSetup.Desktop->OpenRecordForm(ACapture.Rect, ATitle);
+    });
 }
 
 void TPixhoardEngine::PublishWindow() {
