@@ -11,7 +11,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <cerrno>
 #include <optional>
+#include <unistd.h>
 
 namespace pxh {
 
@@ -45,6 +47,29 @@ private:
 };
 
 } // namespace
+
+QString KeepCapture(const QString& APicture, const QString& AFolder, const QDateTime& ATime) {
+    if (!QDir().mkpath(AFolder))
+        return {};
+    const QString Suffix = QFileInfo(APicture).suffix();
+    const QString Stem = QDir(AFolder).filePath(QStringLiteral("Pixhoard_") +
+                                                ATime.toString(QStringLiteral("yyyy-MM-dd_hh_mm_ss")));
+    const QByteArray Source = QFile::encodeName(APicture);
+    for (int Number = 1; Number < 1000; ++Number) {
+        const QString Target = Stem + (Number > 1 ? QStringLiteral("_%1").arg(Number) : QString()) +
+                               (Suffix.isEmpty() ? QString() : QLatin1Char('.') + Suffix);
+        if (::link(Source.constData(), QFile::encodeName(Target).constData()) == 0)
+            return Target;
+        if (errno == EEXIST)
+            continue;
+        // Another file system, or one without links: a copy keeps it as well.
+        if (QFile::copy(APicture, Target))
+            return Target;
+        if (!QFileInfo::exists(Target))
+            return {};
+    }
+    return {};
+}
 
 void RemoveTemporaryFile(const QString& APath, const QString& AContext) {
     if (APath.isEmpty() || APath.contains('\r') || !QFileInfo::exists(APath))
@@ -139,21 +164,13 @@ void TUploadImageOperation::KeepPicture() {
     const QString Source = FFile->GetFilePath();
     if (FKeepFolder.isEmpty() || !QFileInfo::exists(Source))
         return;
-    QDir().mkpath(FKeepFolder);
-    const QString Stem = FKeepFolder + (FKeepFolder.endsWith('/') ? QString() : QStringLiteral("/")) +
-                         QStringLiteral("Capture ") +
-                         QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh.mm.ss"));
-    const QString Ext = QStringLiteral(".") + QFileInfo(Source).suffix();
-    QString Target = Stem + Ext;
-    for (int I = 2; QFileInfo::exists(Target); ++I)
-        Target = Stem + QStringLiteral(" (%1)").arg(I) + Ext;
-    // A rename keeps the bytes on the same file system; a copy covers a temporary folder elsewhere.
-    if (!QFile::rename(Source, Target) && !QFile::copy(Source, Target)) {
+    const QString Kept = KeepCapture(Source, FKeepFolder, QDateTime::currentDateTime());
+    if (Kept.isEmpty()) {
         ZRLog(QStringLiteral(" TUploadImageOperation.KeepPicture: cannot keep ") + Source);
         return;
     }
     std::lock_guard Lock(FKeptLock);
-    FKeptPath = Target;
+    FKeptPath = Kept;
 }
 
 TUploadFilesOperation::TUploadFilesOperation(IUploadFilePtr AJob)

@@ -3,6 +3,7 @@
 
 #include "net/web_operation.h"
 
+#include <QDateTime>
 #include <mutex>
 
 namespace pxh {
@@ -85,6 +86,11 @@ private:
     const int FHeight;
     QString FOrigFile;
 };
+
+// Gives the picture APicture a second name in AFolder, "Pixhoard_" and ATime and APicture's extension (with
+// "_2", "_3"... when taken), as a hard link or else a copy, so that it outlives the upload's removal of
+// APicture. Answers the new path, empty when nothing could be kept.
+QString KeepCapture(const QString& APicture, const QString& AFolder, const QDateTime& ATime);
 
 // Removes a temporary file; a failure is logged and never changes the operation's result.
 void RemoveTemporaryFile(const QString& APath, const QString& AContext);

@@ -6,6 +6,7 @@
 #include "capture/bitmap_helper.h"
 #include "capture/x11_screen.h"
 #include "core/engine/net_setup.h"
+#include "core/engine/pixhoard_engine.h"
 #include "core/engine/temp_files.h"
 #include "core/local_service.h"
 #include "core/ui_bridge.h"
@@ -240,7 +241,7 @@ int UploadCapture(const TScriptSession& ASession, TX11Screen& AScreen) {
         return seFailed;
     }
     // Kept before the upload starts, so that neither a failure nor an interrupt loses the capture.
-    const QString Folder = PathAppData() + QStringLiteral("Captures");
+    const QString Folder = TPixhoardEngine::KeptCapturesFolder();
     const QString Kept = KeepCapture(Picture, Folder, QDateTime::currentDateTime());
     QString Error = ASession.ServiceProblem();
     QString Link;
@@ -285,29 +286,6 @@ int CaptureAndUpload(int& AArgc, char** AArgv) {
 }
 
 } // namespace
-
-QString KeepCapture(const QString& APicture, const QString& AFolder, const QDateTime& ATime) {
-    if (!QDir().mkpath(AFolder))
-        return {};
-    const QString Suffix = QFileInfo(APicture).suffix();
-    const QString Stem = QDir(AFolder).filePath(QStringLiteral("Pixhoard_") +
-                                                ATime.toString(QStringLiteral("yyyy-MM-dd_hh_mm_ss")));
-    const QByteArray Source = QFile::encodeName(APicture);
-    for (int Number = 1; Number < 1000; ++Number) {
-        const QString Target = Stem + (Number > 1 ? QStringLiteral("_%1").arg(Number) : QString()) +
-                               (Suffix.isEmpty() ? QString() : QLatin1Char('.') + Suffix);
-        if (::link(Source.constData(), QFile::encodeName(Target).constData()) == 0)
-            return Target;
-        if (errno == EEXIST)
-            continue;
-        // Another file system, or one without links: a copy keeps it as well.
-        if (QFile::copy(APicture, Target))
-            return Target;
-        if (!QFileInfo::exists(Target))
-            return {};
-    }
-    return {};
-}
 
 int RunScriptCommand(int& AArgc, char** AArgv, const TCommandLine& ACommandLine) {
     switch (ACommandLine.Action) {

@@ -20,9 +20,4 @@ enum TScriptExit : int {
 // takes its lock, reads the configuration without writing it back and records no history.
 int RunScriptCommand(int& AArgc, char** AArgv, const TCommandLine& ACommandLine);
 
-// Gives the picture APicture a second name in AFolder, "Pixhoard_" and ATime and APicture's extension (with
-// "_2", "_3"... when taken), as a hard link or else a copy, so that it outlives the upload's removal of
-// APicture. Answers the new path, empty when nothing could be kept.
-QString KeepCapture(const QString& APicture, const QString& AFolder, const QDateTime& ATime);
-
 } // namespace pxh

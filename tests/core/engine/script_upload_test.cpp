@@ -2,6 +2,7 @@
 // instance.
 #include "core/engine/script_upload.h"
 #include "model/pixhoard_config.h"
+#include "net/upload_operations.h"
 #include "service/service_process.h"
 #include "support/program_runner.h"
 #include "support/test_desktop.h"
